@@ -1,0 +1,77 @@
+#pragma once
+
+#include <mysql.h>
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "app/Failure.h"
+
+// One session with the server, opened from a connection string and the few connection properties
+// the program sets before opening. It is closed when the object goes, so no connection outlives the
+// action that made it.
+class Connection {
+public:
+    // CursorLocation values: a server-side cursor streams rows, a client-side one buffers the
+    // whole result first so its row count is known.
+    static constexpr int kServerCursor = 2;
+    static constexpr int kClientCursor = 3;
+    static constexpr int kDefaultConnectionTimeout = 15;
+    static constexpr int kDefaultCommandTimeout = 30;
+
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setMode(int mode) { mode_ = mode; }
+    void setCursorLocation(int location) { cursorLocation_ = location; }
+    // Seconds to wait for the server to answer a statement (read and write timeouts).
+    void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+    // Seconds to wait for the connection to be made.
+    void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
+
+    int mode() const { return mode_; }
+    int cursorLocation() const { return cursorLocation_; }
+    bool compressed() const { return compressed_; }
+
+    // Opens the session; throws a Failure with the driver's or the server's text.
+    void open(const QString& connectionString);
+    void close();
+    bool isOpen() const { return mysql_ != nullptr; }
+
+    // The open session, for the statements of the database layer.
+    MYSQL* handle() const;
+
+    // Runs a statement that returns no rows.
+    void execute(const QString& sql);
+
+    // The server's last error on this session as a Failure.
+    Failure lastFailure() const;
+
+private:
+    MYSQL* mysql_ = nullptr;
+    int mode_ = 0;
+    int cursorLocation_ = 0;
+    int commandTimeout_ = 0;
+    int connectionTimeout_ = 0;
+    bool compressed_ = false;
+};
+
+struct ResultDeleter {
+    void operator()(MYSQL_RES* r) const { mysql_free_result(r); }
+};
+using ResultPtr = std::unique_ptr<MYSQL_RES, ResultDeleter>;
+
+// Runs a statement that returns rows: buffered whole under a client-side cursor, streamed row by
+// row otherwise.
+ResultPtr Query(Connection& connection, const QString& sql);
+
+// A name between backquotes with every backquote inside it doubled, so that nothing in a table or
+// column name can change a statement.
+QString QuoteIdentifier(const QString& name);
+
+// True when a connection opened with the profile's standard string and no properties opens.
+struct ConnectionProfile;
+bool CanConnectToMySQL(const ConnectionProfile& profile);

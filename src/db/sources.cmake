@@ -1,0 +1,4 @@
+list(APPEND CORE_SOURCES
+    db/Connection.cpp
+    db/ConnectionString.cpp
+)

@@ -1,0 +1,1 @@
+# Files of this subsystem are added here as it grows.

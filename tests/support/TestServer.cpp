@@ -1,0 +1,89 @@
+#include "support/TestServer.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <cstdlib>
+
+std::optional<TestServer> TestServer::fromEnvironment() {
+    const QString host = qEnvironmentVariable("VANTRELLE_TEST_HOST");
+    if (host.isEmpty()) return std::nullopt;
+    return TestServer{host, qEnvironmentVariable("VANTRELLE_TEST_PORT"),
+                      qEnvironmentVariable("VANTRELLE_TEST_USER"),
+                      qEnvironmentVariable("VANTRELLE_TEST_PASSWORD"),
+                      qEnvironmentVariable("VANTRELLE_TEST_SOCKET")};
+}
+
+SettingsSandbox::SettingsSandbox() {
+    hadPrevious_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    previous_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+}
+
+SettingsSandbox::~SettingsSandbox() {
+    if (hadPrevious_)
+        qputenv("XDG_CONFIG_HOME", previous_);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString SettingsSandbox::settingsFile() const { return dir_.path() + QStringLiteral("/Kestrom.ini"); }
+
+void DatabaseTest::SetUp() {
+    std::optional<TestServer> server = TestServer::fromEnvironment();
+    if (!server) {
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            FAIL() << "No test server: VANTRELLE_TEST_HOST is not set (run ./test.sh)";
+        GTEST_SKIP() << "No test server: run ./test.sh";
+    }
+    server_ = *server;
+    database_ = QStringLiteral("vt_%1_%2")
+                    .arg(QCoreApplication::applicationPid())
+                    .arg(QRandomGenerator::global()->generate() % 1000000000u);
+    ConnectionProfile root = profile();
+    root.database.clear();
+    admin_ = std::make_unique<Connection>();
+    admin_->setCommandTimeout(120);
+    admin_->open(BuildConnectionString(root, false));
+    admin_->execute(QStringLiteral("CREATE DATABASE `%1`").arg(database_));
+    admin_->execute(QStringLiteral("USE `%1`").arg(database_));
+}
+
+void DatabaseTest::TearDown() {
+    if (admin_) {
+        try {
+            if (!admin_->isOpen()) {
+                ConnectionProfile root = profile();
+                root.database.clear();
+                admin_->open(BuildConnectionString(root, false));
+            }
+            admin_->execute(QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(database_));
+        } catch (const Failure& f) {
+            ADD_FAILURE() << "dropping the test database failed: " << f.description.toStdString();
+        }
+    }
+}
+
+ConnectionProfile DatabaseTest::profile() const {
+    return {server_.host, server_.user, server_.password, database_, server_.port};
+}
+
+Connection& DatabaseTest::admin() {
+    if (!admin_->isOpen()) {
+        admin_->open(BuildConnectionString(profile(), false));
+    }
+    return *admin_;
+}
+
+void DatabaseTest::exec(const QString& sql) { admin().execute(sql); }
+
+QString DatabaseTest::scalar(const QString& sql) {
+    Connection& c = admin();
+    const int previous = c.cursorLocation();
+    c.setCursorLocation(Connection::kClientCursor);
+    ResultPtr result = Query(c, sql);
+    c.setCursorLocation(previous);
+    MYSQL_ROW row = mysql_fetch_row(result.get());
+    if (!row || !row[0]) return QString();
+    return QString::fromUtf8(row[0], static_cast<qsizetype>(mysql_fetch_lengths(result.get())[0]));
+}

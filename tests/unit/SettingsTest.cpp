@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
+
+#include "app/Settings.h"
+#include "support/TestServer.h"
+
+namespace {
+
+TEST(Settings, AnEmptyValueIsDistinctFromAnAbsentKey) {
+    SettingsSandbox sandbox;
+    EXPECT_EQ(Settings::read("MyServer", "localhost"), "localhost");
+    EXPECT_FALSE(QFileInfo::exists(sandbox.settingsFile())) << "reading must not create the store";
+    Settings::write("MyServer", "");
+    EXPECT_EQ(Settings::read("MyServer", "localhost"), "");
+    EXPECT_TRUE(Settings::read("MyServer", "localhost").isEmpty());
+    EXPECT_EQ(Settings::read("Absent"), "");
+}
+
+TEST(Settings, EveryTextRoundTripsExactly) {
+    SettingsSandbox sandbox;
+    const QString values[] = {
+        "a;b", "k=v", "\"quoted\"", "back\\slash\\\\", "C:\\Users\\x\\", "comma, space ",
+        " leading", QString::fromUtf8("\xc3\xa9t\xc3\xa9 \xd0\x9c\xd0\xb8\xd1\x80 \xe2\x82\xac"),
+        "#hash", "[section]", "@Variant(x)", "tab\there", "line\nbreak\r\n", "%20",
+    };
+    for (const QString& v : values) {
+        Settings::write("MyPassword", v);
+        EXPECT_EQ(Settings::read("MyPassword"), v) << v.toStdString();
+    }
+    // Values live in one section of one file, readable again by the generic interface.
+    EXPECT_EQ(ReadSetting("Kestrom", "Vantrelle", "MyPassword"), values[std::size(values) - 1]);
+    EXPECT_EQ(ReadSetting("Kestrom", "Other", "MyPassword", "none"), "none");
+}
+
+TEST(Settings, TheFileIsPrivateToItsOwnerAndHoldsPlainKeys) {
+    SettingsSandbox sandbox;
+    Settings::write("MyServer", "localhost");
+    Settings::write("MyPort", "3306");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(sandbox.settingsFile()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A store created by someone else with wider permissions is narrowed at the next write.
+    ::chmod(QFile::encodeName(sandbox.settingsFile()).constData(), 0644);
+    Settings::write("MyPort", "3307");
+    ASSERT_EQ(::stat(QFile::encodeName(sandbox.settingsFile()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    QFile file(sandbox.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[Vantrelle]\nMyPort=3307\nMyServer=localhost\n"));
+}
+
+}  // namespace
