@@ -5,7 +5,9 @@
 namespace {
 constexpr unsigned long kClientMaxPacket = 1024ul * 1024ul * 1024ul;
 
-Failure driverFailure(const QString& text) { return Failure(0, text); }
+Failure driverFailure(const QString& text) {
+    return Failure(0, text);
+}
 
 unsigned int parsePort(const QString& text) {
     if (text.isEmpty()) return 3306;
@@ -25,7 +27,9 @@ void setTimeout(MYSQL* mysql, mysql_option option, int seconds) {
 
 Connection::Connection() = default;
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::close() {
     if (mysql_) mysql_close(mysql_);
@@ -60,7 +64,8 @@ void Connection::open(const QString& connectionString) {
     if (!mysql) throw driverFailure(QStringLiteral("Out of memory"));
     std::unique_ptr<MYSQL, decltype(&mysql_close)> guard(mysql, &mysql_close);
 
-    const int connectTimeout = connectionTimeout_ > 0 ? connectionTimeout_ : kDefaultConnectionTimeout;
+    const int connectTimeout =
+        connectionTimeout_ > 0 ? connectionTimeout_ : kDefaultConnectionTimeout;
     const int commandTimeout = commandTimeout_ > 0 ? commandTimeout_ : kDefaultCommandTimeout;
     setTimeout(mysql, MYSQL_OPT_CONNECT_TIMEOUT, connectTimeout);
     setTimeout(mysql, MYSQL_OPT_READ_TIMEOUT, commandTimeout);

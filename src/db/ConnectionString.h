@@ -13,8 +13,8 @@ struct ConnectionProfile {
 };
 
 // "DRIVER={MySQL ODBC 5.1 Driver};SERVER=...;USER=...;PASSWORD=...;DATABASE=...;PORT=...;" and, for
-// the upload, the same with ";OPTION=133121;" after the port. A value that holds ";", "{" or "}", or
-// begins or ends with a blank, is written between braces with each "}" doubled, so that it reads
+// the upload, the same with ";OPTION=133121;" after the port. A value that holds ";", "{" or "}",
+// or begins or ends with a blank, is written between braces with each "}" doubled, so that it reads
 // back exactly; every other value is written verbatim.
 QString BuildConnectionString(const ConnectionProfile& profile, bool uploadVariant);
 

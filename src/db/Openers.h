@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+
+#include "db/Connection.h"
+#include "db/ConnectionString.h"
+
+// Each user action opens a connection of its own, with the properties that suit its work; these
+// open them from the profile as the login window holds it at that moment. All throw Failure when
+// the connection cannot be opened.
+
+// The table listing: a client-side cursor, the standard string.
+std::unique_ptr<Connection> OpenTableListConnection(const ConnectionProfile& profile);
+// The field listings: read/write mode, the standard string.
+std::unique_ptr<Connection> OpenFieldListConnection(const ConnectionProfile& profile);
+// The download: read/write mode, command and connection timeouts of 5000 seconds, a client-side
+// cursor, the standard string.
+std::unique_ptr<Connection> OpenDownloadConnection(const ConnectionProfile& profile);
+// The upload: read/write mode, a server-side cursor, timeouts of 5000 seconds, the upload variant
+// of the string (compressed protocol).
+std::unique_ptr<Connection> OpenUploadConnection(const ConnectionProfile& profile);
+
+// Both long transfers wait this many seconds for the server before giving up.
+constexpr int kTransferTimeoutSeconds = 5000;
+constexpr int kReadWriteMode = 3;
