@@ -1,10 +1,24 @@
 #include "app/Platform.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#endif
 
 namespace platform {
 
@@ -38,6 +52,342 @@ void RestrictSettingsStore(const QSettings& store) {
 #else
     QFile file(store.fileName());
     if (file.exists() && file.permissions() != kOwnerOnly) file.setPermissions(kOwnerOnly);
+#endif
+}
+
+// ---- Paths -------------------------------------------------------------------------------------
+
+namespace {
+
+QString withoutTrailingSeparator(QString path) {
+    while (path.size() > 1 && (path.endsWith(u'/') || path.endsWith(Separator()))) {
+        if (QFileInfo(path).isRoot()) break;
+        path.chop(1);
+    }
+    return path;
+}
+
+// The last part of a path, trailing separators ignored.
+QString lastName(const QString& path) {
+    const QString trimmed = withoutTrailingSeparator(path);
+    const qsizetype cut = std::max(trimmed.lastIndexOf(u'/'), trimmed.lastIndexOf(Separator()));
+    return trimmed.mid(cut + 1);
+}
+
+bool isHiddenName(const QString& name) {
+    return name.startsWith(u'.') && name != QStringLiteral(".") && name != QStringLiteral("..");
+}
+
+bool isRootPath(const QString& path) {
+    return !path.isEmpty() && QFileInfo(QDir::cleanPath(QDir::fromNativeSeparators(path))).isRoot();
+}
+
+}  // namespace
+
+QChar Separator() {
+#ifdef Q_OS_WIN
+    return u'\\';
+#else
+    return u'/';
+#endif
+}
+
+bool HasNetworkPaths() {
+#ifdef Q_OS_WIN
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool PathTooLong(const QString& path) {
+#ifdef Q_OS_WIN
+    return path.size() >= 260;
+#else
+    return path.toUtf8().size() >= PATH_MAX;  // PATH_MAX counts the terminating NUL
+#endif
+}
+
+bool NameTooLong(const QString& name) {
+#ifdef Q_OS_WIN
+    return name.size() >= 260;
+#else
+    return name.toUtf8().size() > NAME_MAX;
+#endif
+}
+
+QString ExecutableFolder() {
+    QString folder;
+    if (QCoreApplication::instance()) {
+        folder = QCoreApplication::applicationDirPath();
+    } else {
+#ifdef Q_OS_WIN
+        wchar_t buffer[32768];
+        const DWORD n = GetModuleFileNameW(nullptr, buffer, DWORD(std::size(buffer)));
+        if (n > 0 && n < std::size(buffer))
+            folder = QFileInfo(QString::fromWCharArray(buffer, n)).absolutePath();
+#else
+        const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+        if (!exe.isEmpty()) folder = QFileInfo(exe).absolutePath();
+#endif
+    }
+    return folder.isEmpty() ? folder : withoutTrailingSeparator(QDir::toNativeSeparators(folder));
+}
+
+QString DesktopFolder() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (desktop.isEmpty()) return desktop;
+    return withoutTrailingSeparator(QDir::toNativeSeparators(desktop));
+}
+
+// ---- Native paths
+// --------------------------------------------------------------------------------
+
+namespace {
+
+#ifndef Q_OS_WIN
+// The bytes that name a path in the file system, or nothing when the text cannot name one: a NUL
+// would cut it short, and a text that does not survive the trip to bytes and back would name a
+// different file.
+std::optional<QByteArray> nativePath(const QString& path) {
+    if (path.isEmpty() || path.contains(QChar(0))) return std::nullopt;
+    QByteArray bytes = path.toUtf8();
+    if (QString::fromUtf8(bytes) != path) return std::nullopt;
+    return bytes;
+}
+
+QString decodeName(const char* bytes, bool* valid) {
+    const QByteArray raw(bytes);
+    *valid = IsValidNativeName(raw);
+    if (*valid) return QString::fromUtf8(raw);
+    return QString::fromUtf8(raw).replace(QChar(QChar::ReplacementCharacter), u'?');
+}
+#else
+std::wstring widePath(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+#endif
+
+}  // namespace
+
+std::optional<PathFacts> ReadPathFacts(const QString& path) {
+    PathFacts facts;
+#ifdef Q_OS_WIN
+    if (path.isEmpty() || path.contains(QChar(0)) || HasWildcards(path)) return std::nullopt;
+    const DWORD a = GetFileAttributesW(widePath(path).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    facts.attributes = int(a & 0x0FFF);
+    facts.folder = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.regularFile = !facts.folder;
+#else
+    const auto native = nativePath(path);
+    if (!native) return std::nullopt;
+    struct stat linkStat {};
+    if (lstat(native->constData(), &linkStat) != 0) return std::nullopt;
+    struct stat st = linkStat;
+    if (S_ISLNK(linkStat.st_mode)) {
+        facts.attributes |= attr::kReparsePoint;
+        if (stat(native->constData(), &st) != 0) st = linkStat;  // a dangling link
+    }
+    facts.folder = S_ISDIR(st.st_mode);
+    facts.regularFile = S_ISREG(st.st_mode);
+    if (!(st.st_mode & S_IWUSR)) facts.attributes |= attr::kReadOnly;
+    if (isHiddenName(lastName(path))) facts.attributes |= attr::kHidden;
+    if (facts.folder) facts.attributes |= attr::kDirectory;
+    if (facts.regularFile) facts.attributes |= attr::kArchive;
+    facts.device = quint64(st.st_dev);
+    facts.node = quint64(st.st_ino);
+#endif
+    facts.root = facts.folder && isRootPath(path);
+    return facts;
+}
+
+bool LastModifiedReadable(const QString& path) {
+#ifdef Q_OS_WIN
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return !path.isEmpty() && !path.contains(QChar(0)) && !HasWildcards(path) &&
+           GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data);
+#else
+    const auto native = nativePath(path);
+    struct stat st {};
+    return native && stat(native->constData(), &st) == 0;
+#endif
+}
+
+// ---- Names -------------------------------------------------------------------------------------
+
+Wildcard::Wildcard(const QString& pattern) : folded_(pattern.toCaseFolded()) {
+    everything_ = pattern == QStringLiteral("*.*") || pattern == QStringLiteral("*");
+    if (!everything_ && folded_.endsWith(u'.')) {
+        noExtension_ = true;
+        while (folded_.endsWith(u'.')) folded_.chop(1);
+    }
+}
+
+bool Wildcard::matches(const QString& name) const {
+    if (everything_) return true;
+    if (noExtension_ && name.contains(u'.')) return false;
+    const QString text = name.toCaseFolded();
+    // Greedy matching that remembers the last "*" and retries from one character further on.
+    qsizetype p = 0, t = 0, star = -1, resume = 0;
+    while (t < text.size()) {
+        if (p < folded_.size() && (folded_[p] == u'?' || folded_[p] == text[t])) {
+            ++p;
+            ++t;
+        } else if (p < folded_.size() && folded_[p] == u'*') {
+            star = p++;
+            resume = t;
+        } else if (star >= 0) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < folded_.size() && folded_[p] == u'*') ++p;
+    return p == folded_.size();
+}
+
+bool HasWildcards(const QString& text) {
+    return text.contains(u'*') || text.contains(u'?');
+}
+
+bool IsRepresentable(const QString& name) {
+#ifdef Q_OS_WIN
+    if (name.isEmpty()) return true;
+    BOOL usedDefault = FALSE;
+    const std::wstring wide = name.toStdWString();
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), int(wide.size()), nullptr, 0,
+                        nullptr, &usedDefault);
+    return !usedDefault;
+#else
+    // Every character has a UTF-8 form; only a lone surrogate has none.
+    return QString::fromUtf8(name.toUtf8()) == name;
+#endif
+}
+
+bool IsValidNativeName(const QByteArray& nativeName) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(nativeName);
+    return !decoder.hasError() && !text.contains(QChar(0));
+}
+
+void ListFolder(const QString& folder, const std::function<void(const FolderEntry&)>& each) {
+#ifdef Q_OS_WIN
+    QString pattern = QDir::toNativeSeparators(folder);
+    if (!pattern.endsWith(u'\\')) pattern += u'\\';
+    pattern += u'*';
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.toStdWString().c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return;  // an empty drive root has not even "."
+        throw WalkFailure(int(error));
+    }
+    struct Closer {
+        HANDLE h;
+        ~Closer() { FindClose(h); }
+    } closer{search};
+    do {
+        FolderEntry entry;
+        entry.name = QString::fromWCharArray(found.cFileName);
+        entry.validName = IsRepresentable(entry.name);
+        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        each(entry);
+    } while (FindNextFileW(search, &found));
+    const DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES) throw WalkFailure(int(error));
+#else
+    const auto native = nativePath(folder);
+    if (!native) throw Failure::pathNotFound();
+    DIR* dir = opendir(native->constData());
+    if (!dir) throw WalkFailure(errno);
+    struct Closer {
+        DIR* d;
+        ~Closer() { closedir(d); }
+    } closer{dir};
+    for (;;) {
+        errno = 0;
+        const dirent* e = readdir(dir);
+        if (!e) {
+            if (errno != 0) throw WalkFailure(errno);
+            return;
+        }
+        FolderEntry entry;
+        entry.name = decodeName(e->d_name, &entry.validName);
+        bool folderKnown = false;
+#ifdef _DIRENT_HAVE_D_TYPE
+        if (e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) {
+            entry.folder = e->d_type == DT_DIR;
+            folderKnown = true;
+        }
+#endif
+        if (!folderKnown) {
+            struct stat st {};
+            entry.folder = fstatat(dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        each(entry);
+    }
+#endif
+}
+
+Failure WalkFailure(int systemError) {
+#ifdef Q_OS_WIN
+    switch (systemError) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return Failure::permissionDenied();
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_NAME:
+            return Failure::pathNotFound();
+        default:
+            return Failure(Failure::kPathFileAccessError, qt_error_string(systemError));
+    }
+#else
+    switch (systemError) {
+        case EACCES:
+        case EPERM:
+            return Failure::permissionDenied();
+        case ENOENT:
+        case ENOTDIR:
+            return Failure::pathNotFound();
+        default:
+            return Failure(Failure::kPathFileAccessError, qt_error_string(systemError));
+    }
+#endif
+}
+
+bool OpensWithoutReading(const QString& path) {
+#ifdef Q_OS_WIN
+    if (path.isEmpty() || path.contains(QChar(0)) || !IsRepresentable(path)) return false;
+    // No access rights, sharing read and write, existing only, no buffering + sequential scan.
+    // Without backup semantics a folder cannot be opened this way.
+    HANDLE h = CreateFileW(widePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0x28000000, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+#else
+    const auto native = nativePath(path);
+    if (!native) return false;
+    int fd = -1;
+#ifdef O_PATH
+    // Opens the name itself, asking for no access, so a file without read permission counts.
+    fd = open(native->constData(), O_PATH | O_CLOEXEC);
+#endif
+    if (fd < 0) fd = open(native->constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0) {
+        // Where the name cannot be opened without reading, a file that exists without read
+        // permission still counts, as it does for an open that asks for no access.
+        return errno == EACCES && stat(native->constData(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+    const bool ok = fstat(fd, &st) == 0;
+    close(fd);
+    // Only plain files: a device or a pipe holds no file to store, and reading one could block.
+    return ok && S_ISREG(st.st_mode);
 #endif
 }
 

@@ -4,7 +4,12 @@
 // a port changes only Platform.cpp.
 
 #include <QString>
+#include <QtGlobal>
+#include <functional>
 #include <memory>
+#include <optional>
+
+#include "app/Failure.h"
 
 class QSettings;
 
@@ -16,5 +21,93 @@ namespace platform {
 std::unique_ptr<QSettings> OpenSettingsStore(const QString& appName, bool forWriting);
 // Keeps a file-based store readable and writable by its owner only.
 void RestrictSettingsStore(const QSettings& store);
+
+// ---- Paths -------------------------------------------------------------------------------------
+
+// The separator that the program puts between the parts of a path: "\" on Windows, "/" elsewhere.
+QChar Separator();
+// Whether a path that starts with a separator names a network share ("\\server\share"). Where every
+// absolute path starts with a separator, it does not.
+bool HasNetworkPaths();
+// A path or a single name this long or longer cannot be used on this platform.
+bool PathTooLong(const QString& path);
+bool NameTooLong(const QString& name);
+
+// The folder that holds the running executable, without a trailing separator (except a root).
+QString ExecutableFolder();
+// The user's Desktop folder, without a trailing separator; empty when the platform knows none.
+QString DesktopFolder();
+
+// ---- Attributes --------------------------------------------------------------------------------
+
+// The attribute bits that the program tests, with their Windows values. Elsewhere they are derived:
+// read-only when the owner cannot write, hidden when the name starts with ".", system never,
+// directory, archive for regular files, reparse point for symbolic links.
+namespace attr {
+constexpr int kReadOnly = 1;
+constexpr int kHidden = 2;
+constexpr int kSystem = 4;
+constexpr int kDirectory = 16;
+constexpr int kArchive = 32;
+constexpr int kReparsePoint = 1024;
+}  // namespace attr
+
+// What the program needs to know about an existing path. Symbolic links are followed for
+// everything except the reparse-point bit.
+struct PathFacts {
+    int attributes = 0;
+    bool folder = false;       // a directory, possibly reached through a link
+    bool regularFile = false;  // a plain file of data, possibly reached through a link
+    bool root = false;         // the root of a drive or of the file system
+    // Identifies the folder or file itself whatever path reaches it; 0/0 where unknown.
+    quint64 device = 0;
+    quint64 node = 0;
+};
+// The facts of a path; nothing when it does not exist or cannot be examined. Never throws.
+std::optional<PathFacts> ReadPathFacts(const QString& path);
+// Whether the path's last-modified time can be read. Never throws.
+bool LastModifiedReadable(const QString& path);
+
+// ---- Names -------------------------------------------------------------------------------------
+
+// Wildcard matching of file names as Windows does it: "*" any run of characters, "?" any one
+// character, letters compared without regard to case; "*.*" matches every name, with or without a
+// dot, and a pattern that ends in "." matches names without an extension.
+class Wildcard {
+public:
+    explicit Wildcard(const QString& pattern);
+    bool matches(const QString& name) const;
+
+private:
+    QString folded_;
+    bool everything_ = false;
+    bool noExtension_ = false;
+};
+bool HasWildcards(const QString& text);
+
+// Whether every character of the name exists in the code page that file names are stored in.
+// Where file names are UTF-8 that is every character.
+bool IsRepresentable(const QString& name);
+// Whether the bytes of a name as the file system stores it decode without loss.
+bool IsValidNativeName(const QByteArray& nativeName);
+
+// One entry of a folder's listing, "." and ".." included. A name whose bytes cannot be decoded has
+// validName false and its undecodable parts shown as "?", so it never names a real path.
+struct FolderEntry {
+    QString name;
+    bool validName = true;
+    bool folder = false;  // links followed
+};
+// Lists a folder in the order the file system gives. A failure to read the folder throws
+// WalkFailure(); the entries given before it stand.
+void ListFolder(const QString& folder, const std::function<void(const FolderEntry&)>& each);
+// The failure of a folder walk for a system error code: permission denied counts as 70, a missing
+// path as 76, anything else as 75 with the system's wording.
+Failure WalkFailure(int systemError);
+
+// Whether the path names an existing file that can be opened without reading or writing it: a
+// file without read permission counts, a folder does not, and neither does a name that the file
+// system's encoding cannot carry.
+bool OpensWithoutReading(const QString& path);
 
 }  // namespace platform

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real folder tree in a temporary folder, removed with the object.
+class TempTree {
+public:
+    TempTree() { EXPECT_TRUE(dir_.isValid()); }
+
+    // The root without a trailing separator.
+    QString root() const { return dir_.path(); }
+    QString path(const QString& relative) const { return root() + u'/' + relative; }
+
+    QString folder(const QString& relative) const {
+        EXPECT_TRUE(QDir().mkpath(path(relative))) << relative.toStdString();
+        return path(relative);
+    }
+    QString file(const QString& relative, const QByteArray& content = "x") const {
+        const QString p = path(relative);
+        QDir().mkpath(p.left(p.lastIndexOf(u'/')));
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << relative.toStdString();
+        f.write(content);
+        return p;
+    }
+
+private:
+    QTemporaryDir dir_;
+};
