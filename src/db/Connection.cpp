@@ -34,6 +34,7 @@ Connection::~Connection() {
 void Connection::close() {
     if (mysql_) mysql_close(mysql_);
     mysql_ = nullptr;
+    maxAllowedPacket_ = -1;
 }
 
 MYSQL* Connection::handle() const {
@@ -97,6 +98,20 @@ void Connection::execute(const QString& sql) {
         throw lastFailure();
     // Discard any result so the session is ready for the next statement.
     if (MYSQL_RES* r = mysql_store_result(mysql_)) mysql_free_result(r);
+}
+
+qint64 Connection::maxAllowedPacket() {
+    if (maxAllowedPacket_ < 0) {
+        static const QByteArray kAsk = QByteArrayLiteral("SELECT @@max_allowed_packet");
+        if (mysql_real_query(handle(), kAsk.constData(), static_cast<unsigned long>(kAsk.size())))
+            throw lastFailure();
+        ResultPtr result(mysql_store_result(mysql_));
+        if (!result) throw lastFailure();
+        MYSQL_ROW row = mysql_fetch_row(result.get());
+        if (!row || !row[0]) throw Failure(0, QStringLiteral("The server did not tell its limit."));
+        maxAllowedPacket_ = QByteArray(row[0]).toLongLong();
+    }
+    return maxAllowedPacket_;
 }
 
 ResultPtr Query(Connection& connection, const QString& sql) {

@@ -50,6 +50,10 @@ public:
     // The server's last error on this session as a Failure.
     Failure lastFailure() const;
 
+    // The largest value, in bytes, that the server accepts from this session (its
+    // max_allowed_packet, fixed for the life of the session); asked once per session.
+    qint64 maxAllowedPacket();
+
 private:
     MYSQL* mysql_ = nullptr;
     int mode_ = 0;
@@ -57,6 +61,7 @@ private:
     int commandTimeout_ = 0;
     int connectionTimeout_ = 0;
     bool compressed_ = false;
+    qint64 maxAllowedPacket_ = -1;
 };
 
 struct ResultDeleter {

@@ -1,7 +1,10 @@
 list(APPEND CORE_SOURCES
     db/Connection.cpp
     db/ConnectionString.cpp
+    db/ColumnType.cpp
     db/Discovery.cpp
+    db/Download.cpp
     db/Openers.cpp
     db/Statement.cpp
+    db/Upload.cpp
 )

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "db/Download.h"
+#include "db/Openers.h"
+#include "support/TestServer.h"
+
+namespace {
+
+class DownloadTest : public DatabaseTest {
+protected:
+    DownloadResult download(const QString& table, const QString& field, const QString& prefix,
+                            const QString& extension, const QString& folder = {}) {
+        auto c = OpenDownloadConnection(profile());
+        return DownloadBlobs(*c, table, field, prefix, folder.isEmpty() ? dir_.path() : folder,
+                             extension);
+    }
+    QString at(const QString& name) const { return dir_.path() + QDir::separator() + name; }
+    QStringList written() const {
+        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    static QByteArray contents(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(DownloadTest, WritesOneFilePerNonNullRowNumberedByRow) {
+    exec("CREATE TABLE pics (id INT PRIMARY KEY, data LONGBLOB)");
+    exec("INSERT INTO pics VALUES (1, X'00FF0D0A41'), (2, NULL), (3, X'42')");
+
+    const DownloadResult r = download("pics", "data", "img", "jpg");
+
+    EXPECT_FALSE(r.wrongType);
+    EXPECT_EQ(r.adoType, 205);
+    EXPECT_EQ(r.rows, 3);
+    EXPECT_EQ(r.files, 2);
+    EXPECT_EQ(r.bytes, 6);
+    EXPECT_EQ(written(), QStringList({"img1.jpg", "img3.jpg"}));
+    EXPECT_EQ(contents(at("img1.jpg")), QByteArray("\x00\xFF\r\nA", 5));
+    EXPECT_EQ(contents(at("img3.jpg")), "B");
+}
+
+TEST_F(DownloadTest, FolderPrefixAndExtensionAreUsedExactlyAsGiven) {
+    exec("CREATE TABLE pics (data BLOB)");
+    exec("INSERT INTO pics VALUES ('x'), ('y')");
+    struct Case {
+        QString prefix, folderEnd, extension;
+        QStringList names;
+    };
+    const QString sep = QDir::separator();
+    const Case cases[] = {
+        {"", "", "bmp", {"1.bmp", "2.bmp"}},
+        {"img", sep, "jpg", {"img1.jpg", "img2.jpg"}},  // two separators still reach the folder
+        {"img", "", ".png", {"img1..png", "img2..png"}},
+        {"a b", "", "tar.gz", {"a b1.tar.gz", "a b2.tar.gz"}},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + c.folderEnd;
+        EXPECT_EQ(DownloadFileName(folder, c.prefix, 1, c.extension),
+                  folder + sep + c.prefix + "1." + c.extension);
+        download("pics", "data", c.prefix, c.extension, folder);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), c.names)
+            << c.prefix.toStdString() << " " << c.extension.toStdString();
+    }
+}
+
+TEST_F(DownloadTest, EmptyTableWritesNothing) {
+    exec("CREATE TABLE pics (data LONGBLOB)");
+    const DownloadResult r = download("pics", "data", "img", "jpg");
+    EXPECT_FALSE(r.wrongType);
+    EXPECT_EQ(r.rows, 0);
+    EXPECT_TRUE(written().isEmpty());
+}
+
+TEST_F(DownloadTest, ZeroLengthValueGivesEmptyFileAndExistingFilesAreReplaced) {
+    exec("CREATE TABLE pics (id INT PRIMARY KEY, data VARBINARY(100))");
+    exec("INSERT INTO pics VALUES (1, ''), (2, 'new')");
+    for (const char* name : {"img1.jpg", "img2.jpg"}) {
+        QFile f(at(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("an older and longer file");
+    }
+
+    const DownloadResult r = download("pics", "data", "img", "jpg");
+
+    EXPECT_EQ(r.adoType, 204);
+    EXPECT_EQ(r.files, 2);
+    EXPECT_EQ(contents(at("img1.jpg")), QByteArray(""));
+    EXPECT_EQ(contents(at("img2.jpg")), "new");
+    EXPECT_EQ(written().size(), 2);
+}
+
+TEST_F(DownloadTest, NamesWithSpacesReservedWordsAndBackquotesWork) {
+    exec("CREATE TABLE `order` (`my data` LONGBLOB, `a``b` BLOB)");
+    exec("INSERT INTO `order` VALUES ('one', 'two')");
+    EXPECT_EQ(DownloadStatement("order", "my data"), "Select `my data` FROM `order`");
+
+    EXPECT_EQ(download("order", "my data", "o", "bin").files, 1);
+    EXPECT_EQ(contents(at("o1.bin")), "one");
+    EXPECT_EQ(download("order", "a`b", "q", "bin").files, 1);
+    EXPECT_EQ(contents(at("q1.bin")), "two");
+}
+
+// The type codes come from the metadata the server really sends for each column type.
+TEST_F(DownloadTest, OnlyBinaryColumnsDownloadOthersReportTheirTypeCode) {
+    struct Case {
+        const char* definition;
+        int adoType;
+    };
+    const Case cases[] = {
+        {"TINYBLOB", 205},
+        {"BLOB", 205},
+        {"MEDIUMBLOB", 205},
+        {"LONGBLOB", 205},
+        {"VARBINARY(10)", 204},
+        {"BINARY(4)", 128},
+        {"TINYTEXT", 203},
+        {"TEXT", 203},
+        {"LONGTEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_bin", 203},
+        {"VARCHAR(10)", 202},
+        {"CHAR(3)", 130},
+        {"ENUM('a','b')", 130},
+        {"INT", 3},
+        {"INT UNSIGNED", 19},
+        {"MEDIUMINT", 3},
+        {"BIGINT", 20},
+        {"BIGINT UNSIGNED", 21},
+        {"SMALLINT", 2},
+        {"TINYINT", 16},
+        {"TINYINT UNSIGNED", 17},
+        {"YEAR", 2},
+        {"DOUBLE", 5},
+        {"FLOAT", 4},
+        {"DECIMAL(10,2)", 131},
+        {"DATE", 133},
+        {"TIME", 134},
+        {"DATETIME", 135},
+        {"TIMESTAMP NULL", 135},
+        {"BIT(1)", 11},
+    };
+    QStringList columns;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        columns.append(QStringLiteral("c%1 %2").arg(i).arg(cases[i].definition));
+    exec(QStringLiteral("CREATE TABLE t (%1)").arg(columns.join(",")));
+    exec("INSERT INTO t (c0, c6) VALUES ('bytes', 'words')");
+
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        QTemporaryDir dir;
+        const DownloadResult r =
+            download("t", QStringLiteral("c%1").arg(i), "f", "bin", dir.path());
+        EXPECT_EQ(r.adoType, cases[i].adoType) << cases[i].definition;
+        const bool blob = cases[i].adoType == 204 || cases[i].adoType == 205;
+        EXPECT_EQ(r.wrongType, !blob) << cases[i].definition;
+        if (!blob) {
+            EXPECT_EQ(r.rows, 0) << cases[i].definition;
+            EXPECT_TRUE(QDir(dir.path()).isEmpty()) << cases[i].definition;
+        }
+    }
+}
+
+TEST_F(DownloadTest, FailuresCarryTheReason) {
+    exec("CREATE TABLE pics (data LONGBLOB)");
+    exec("INSERT INTO pics VALUES ('x')");
+    struct Case {
+        QString table, field, folder;
+        int number;
+    };
+    const Case cases[] = {
+        {"nope", "data", dir_.path(), 1146},
+        {"pics", "nope", dir_.path(), 1054},
+        {"pics", "data", dir_.path() + "/missing", Failure::kPathFileAccessError},
+    };
+    for (const Case& c : cases) {
+        auto connection = OpenDownloadConnection(profile());
+        try {
+            DownloadBlobs(*connection, c.table, c.field, "p", c.folder, "bin");
+            ADD_FAILURE() << "downloaded " << c.table.toStdString() << "." << c.field.toStdString();
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.number, c.number) << f.description.toStdString();
+            EXPECT_FALSE(f.description.isEmpty());
+        }
+    }
+    EXPECT_TRUE(written().isEmpty());
+}
+
+TEST_F(DownloadTest, ConnectionKilledMidwayLeavesOnlyWholeFiles) {
+    constexpr int kRows = 10;
+    constexpr int kValueBytes = 4 * 1024 * 1024;
+    exec("CREATE TABLE big (id INT PRIMARY KEY, data LONGBLOB)");
+    exec(QStringLiteral("INSERT INTO big SELECT seq, REPEAT(CHAR(64 + seq), %1) FROM seq_1_to_%2")
+             .arg(kValueBytes)
+             .arg(kRows));
+    auto c = OpenDownloadConnection(profile());
+    const QString victim = QString::number(mysql_thread_id(c->handle()));
+
+    bool failed = false;
+    try {
+        DownloadBlobs(*c, "big", "data", "v", dir_.path(), "bin", [&](const QString& path) {
+            if (path.endsWith("v1.bin")) exec("KILL CONNECTION " + victim);
+        });
+    } catch (const Failure&) {
+        failed = true;
+    }
+
+    EXPECT_TRUE(failed);
+    const QStringList files = written();
+    EXPECT_GE(files.size(), 1);
+    EXPECT_LT(files.size(), kRows);
+    // Row by row from the first: the files present are v1 .. vN, each whole.
+    for (int n = 1; n <= files.size(); ++n) {
+        const QString name = QStringLiteral("v%1.bin").arg(n);
+        EXPECT_TRUE(files.contains(name)) << name.toStdString();
+        EXPECT_EQ(contents(at(name)), QByteArray(kValueBytes, char(64 + n))) << n;
+    }
+    EXPECT_FALSE(c->isOpen());
+}
+
+}  // namespace
