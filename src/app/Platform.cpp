@@ -266,6 +266,39 @@ bool IsRepresentable(const QString& name) {
 #endif
 }
 
+QList<uint> CodePageCodes(const QString& name) {
+    constexpr uint kUnrepresentable = 63;
+    QList<uint> codes;
+    codes.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const bool pair =
+            name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate();
+#ifdef Q_OS_WIN
+        const wchar_t wide[2] = {wchar_t(name[i].unicode()),
+                                 wchar_t(pair ? name[i + 1].unicode() : 0)};
+        char bytes[4];
+        BOOL usedDefault = FALSE;
+        const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, pair ? 2 : 1, bytes,
+                                          int(sizeof bytes), nullptr, &usedDefault);
+        if (usedDefault || n < 1 || n > 2)
+            codes.append(kUnrepresentable);
+        else if (n == 1)
+            codes.append(uchar(bytes[0]));
+        else
+            codes.append(uint(uchar(bytes[0])) << 8 | uchar(bytes[1]));
+#else
+        if (pair)
+            codes.append(QChar::surrogateToUcs4(name[i], name[i + 1]));
+        else if (name[i].isSurrogate())
+            codes.append(kUnrepresentable);
+        else
+            codes.append(name[i].unicode());
+#endif
+        if (pair) ++i;
+    }
+    return codes;
+}
+
 bool IsValidNativeName(const QByteArray& nativeName) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(nativeName);

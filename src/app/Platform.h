@@ -3,6 +3,7 @@
 // Everything that differs between Windows and the other platforms lives behind these functions, so
 // a port changes only Platform.cpp.
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -88,6 +89,10 @@ bool HasWildcards(const QString& text);
 // Whether every character of the name exists in the code page that file names are stored in.
 // Where file names are UTF-8 that is every character.
 bool IsRepresentable(const QString& name);
+// The code of each character of a name in the code page that file names are stored in; a
+// character that the code page cannot hold gives 63 ("?"). Where names are UTF-8 these are the
+// Unicode code points.
+QList<uint> CodePageCodes(const QString& name);
 // Whether the bytes of a name as the file system stores it decode without loss.
 bool IsValidNativeName(const QByteArray& nativeName);
 

@@ -1,1 +1,6 @@
-# Files of this subsystem are added here as it grows.
+list(APPEND CORE_SOURCES
+    files/AddFolderTree.cpp
+    files/FileListing.cpp
+    files/FolderScan.cpp
+    files/ScanFileSystem.cpp
+)

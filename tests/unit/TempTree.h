@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ftw.h>
+#include <stdio.h>
 #include <QDir>
 #include <QFile>
 #include <QString>
@@ -10,7 +12,19 @@
 // A real folder tree in a temporary folder, removed with the object.
 class TempTree {
 public:
-    TempTree() { EXPECT_TRUE(dir_.isValid()); }
+    TempTree() {
+        EXPECT_TRUE(dir_.isValid());
+        dir_.setAutoRemove(false);
+    }
+    // Removed by bytes, so names that no text can spell go too.
+    ~TempTree() {
+        nftw(
+            QFile::encodeName(root()).constData(),
+            [](const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); },
+            16, FTW_DEPTH | FTW_PHYS);
+    }
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
 
     // The root without a trailing separator.
     QString root() const { return dir_.path(); }

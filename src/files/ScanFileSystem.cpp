@@ -1,0 +1,26 @@
+#include "files/ScanFileSystem.h"
+
+namespace {
+
+class RealFileSystem final : public ScanFileSystem {
+public:
+    std::optional<platform::PathFacts> facts(const QString& path) override {
+        return platform::ReadPathFacts(path);
+    }
+    void subFolders(const QString& folder,
+                    const std::function<void(const QString& name)>& each) override {
+        platform::ListFolder(folder, [&](const platform::FolderEntry& entry) {
+            // A folder's sub-folders are its real children; "." and ".." are not among them.
+            if (entry.folder && entry.name != QStringLiteral(".") &&
+                entry.name != QStringLiteral(".."))
+                each(entry.name);
+        });
+    }
+};
+
+}  // namespace
+
+ScanFileSystem& ScanFileSystem::real() {
+    static RealFileSystem fileSystem;
+    return fileSystem;
+}

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "StagedFileSystem.h"
+#include "TempTree.h"
+#include "files/AddFolderTree.h"
+#include "support/ScriptedDialogs.h"
+
+namespace {
+
+class AddFolderTreeTest : public ::testing::Test {
+protected:
+    QStringList add(const QString& folder, const QString& pattern = "*.*") {
+        QStringList rows;
+        AddFolderTree(
+            folder, pattern, dialogs, [] {}, [&](const QString& row) { rows.append(row); }, fs);
+        return rows;
+    }
+    QStringList relative(const QStringList& rows) const {
+        QStringList out;
+        for (const QString& row : rows) out.append(row.mid(tree.root().size() + 1));
+        return out;
+    }
+
+    TempTree tree;
+    ScriptedDialogs dialogs;
+    StagedFileSystem fs;
+};
+
+TEST_F(AddFolderTreeTest, AddsTheFolderFilesFirstThenEachLevel) {
+    tree.file("top.txt");
+    tree.file("A/a.txt");
+    tree.file("A/C/c.txt");
+    tree.file("B/b.txt");
+    EXPECT_EQ(relative(add(tree.root())),
+              QStringList({"top.txt", "A/a.txt", "B/b.txt", "A/C/c.txt"}));
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(AddFolderTreeTest, LeavesOutTildeNamesAndPlainDotFilesOnly) {
+    const QString readOnlyDot = tree.file(".readonly");
+    ASSERT_TRUE(QFile::setPermissions(readOnlyDot, QFileDevice::ReadOwner));
+    tree.file("~temp.doc");
+    tree.file(".plain");
+    tree.file("keep~.doc");
+    tree.file("visible.doc");
+    ASSERT_TRUE(QFile::link(tree.path("visible.doc"), tree.path(".linked")));
+    QStringList rows = relative(add(tree.root()));
+    rows.sort();
+    // Attributes 35 (read-only dot-file) and 1058 (linked dot-file) are not the plain 34.
+    EXPECT_EQ(rows, QStringList({".linked", ".readonly", "keep~.doc", "visible.doc"}));
+}
+
+TEST_F(AddFolderTreeTest, KeepsToThePatternWithoutRegardToCase) {
+    tree.file("a.JPG");
+    tree.file("sub/b.jpg");
+    tree.file("sub/c.png");
+    EXPECT_EQ(relative(add(tree.root(), "*.jpg")), QStringList({"a.JPG", "sub/b.jpg"}));
+}
+
+TEST_F(AddFolderTreeTest, TwoTreesAddedInTurnKeepTheirOrder) {
+    tree.file("first/1.txt");
+    tree.file("first/deep/2.txt");
+    tree.file("second/3.txt");
+    QStringList rows = add(tree.path("first"));
+    rows += add(tree.path("second"));
+    EXPECT_EQ(relative(rows), QStringList({"first/1.txt", "first/deep/2.txt", "second/3.txt"}));
+}
+
+TEST_F(AddFolderTreeTest, AnUnreadableSubFolderAddsNothingAndShowsNothing) {
+    tree.file("ok/1.txt");
+    tree.file("locked/2.txt");
+    tree.file("locked/inner/3.txt");
+    fs.listingFailures.insert({tree.path("locked/"), {Failure::permissionDenied(), 0}});
+    EXPECT_EQ(relative(add(tree.root())), QStringList({"ok/1.txt"}));
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(AddFolderTreeTest, RowsCarryNoDoubledSeparatorsAndNoFolderAddsNothing) {
+    tree.file("sub/x.txt");
+    EXPECT_EQ(add(tree.root() + "//sub"), QStringList({tree.path("sub/x.txt")}));
+    EXPECT_EQ(add(QString()), QStringList());
+}
+
+}  // namespace

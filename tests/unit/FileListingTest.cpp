@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFile>
+
+#include "TempTree.h"
+#include "app/Platform.h"
+#include "files/FileListing.h"
+
+namespace {
+
+QStringList sorted(QStringList names) {
+    names.sort();
+    return names;
+}
+
+TEST(ListFiles, GivesNothingForAnEmptyOrMissingFolder) {
+    TempTree tree;
+    tree.folder("empty");
+    EXPECT_EQ(ListFiles(tree.path("empty"), "*.*"), QStringList());
+    EXPECT_EQ(ListFiles(tree.path("missing"), "*.*"), QStringList());
+}
+
+TEST(ListFiles, GivesEveryMatchingFileWithOrWithoutTrailingSeparator) {
+    TempTree tree;
+    for (int i = 0; i < 130; ++i) tree.file(QStringLiteral("f%1.jpg").arg(i));
+    tree.file("other.png");
+    tree.folder("folder.jpg");
+    EXPECT_EQ(ListFiles(tree.root(), "*.jpg").size(), 130);
+    EXPECT_EQ(ListFiles(tree.root() + "/", "*.jpg").size(), 130);
+    EXPECT_FALSE(ListFiles(tree.root(), "*.jpg").contains("folder.jpg"));
+}
+
+TEST(ListFiles, MatchesWithoutRegardToCaseAndStarDotStarMatchesEveryName) {
+    TempTree tree;
+    for (const char* f : {"a.jpg", "B.JPG", "c.Jpg", "noext", ".hidden.jpg", "x.jpeg"})
+        tree.file(f);
+    EXPECT_EQ(sorted(ListFiles(tree.root(), "*.JPG")),
+              QStringList({".hidden.jpg", "B.JPG", "a.jpg", "c.Jpg"}));
+    EXPECT_EQ(ListFiles(tree.root(), "*.*").size(), 6);
+    EXPECT_EQ(ListFiles(tree.root(), "*.").size(), 1) << "a trailing dot asks for no extension";
+}
+
+TEST(ListFiles, LeavesOutNamesThatCannotBeDecodedAndFilesThatCannotBeOpened) {
+    TempTree tree;
+    tree.file("good.txt");
+    const QByteArray bad = QFile::encodeName(tree.root()) + "/bad\xff.txt";
+    ASSERT_GE(::close(::creat(bad.constData(), 0644)), 0);
+    ASSERT_EQ(::symlink("nowhere", (QFile::encodeName(tree.root()) + "/dangling.txt").constData()),
+              0);
+    EXPECT_EQ(ListFiles(tree.root(), "*.txt"), QStringList({"good.txt"}));
+}
+
+TEST(IsExistingFile, IsTrueForFilesThatCanBeOpenedWithoutReading) {
+    TempTree tree;
+    const QString file = tree.file("file.bin");
+    const QString locked = tree.file("locked.bin");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
+    const QString link = tree.path("link.bin");
+    ASSERT_TRUE(QFile::link(file, link));
+    const QString fifo = tree.path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QFile open(file);
+    ASSERT_TRUE(open.open(QIODevice::ReadWrite));
+
+    struct Case {
+        QString path;
+        bool want;
+    };
+    const Case cases[] = {
+        {file, true},
+        {locked, true},
+        {link, true},
+        {tree.root(), false},
+        {tree.path("missing"), false},
+        {fifo, false},
+        {QString(), false},
+        {tree.path("file.bin") + QChar(0xD800), false},
+        {tree.path("file.bin") + QChar(0) + "x", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsExistingFile(c.path), c.want) << c.path.toStdString();
+}
+
+TEST(Wildcard, MatchesAsWindowsDoes) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool want;
+    };
+    const Case cases[] = {
+        {"*.*", "noext", true},        {"*.*", ".dot", true},
+        {"*.*", "a.b.c", true},        {"*.txt", "A.TXT", true},
+        {"*.txt", "a.txt.bak", false}, {"*.txt", ".txt", true},
+        {"a?c", "abc", true},          {"a?c", "ac", false},
+        {"a*b*c", "aXXbYYc", true},    {"a*b*c", "aXXbYY", false},
+        {"*", "anything", true},       {"*.", "noext", true},
+        {"*.", "a.b", false},          {"\xc3\x89T\xc3\x89.*", "\xc3\xa9t\xc3\xa9.x", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(
+            platform::Wildcard(QString::fromUtf8(c.pattern)).matches(QString::fromUtf8(c.name)),
+            c.want)
+            << c.pattern << " " << c.name;
+}
+
+TEST(FileAttributes, FollowTheWindowsValues) {
+    TempTree tree;
+    const QString plain = tree.file("plain");
+    const QString dot = tree.file(".dot");
+    const QString readOnlyDot = tree.file(".ro");
+    ASSERT_TRUE(QFile::setPermissions(readOnlyDot, QFileDevice::ReadOwner));
+    const QString link = tree.path(".link");
+    ASSERT_TRUE(QFile::link(plain, link));
+    tree.folder(".hiddenfolder");
+    struct Case {
+        QString path;
+        int want;
+    };
+    const Case cases[] = {
+        {plain, 32},
+        {dot, 34},
+        {readOnlyDot, 35},
+        {link, 1058},
+        {tree.root(), 16},
+        {tree.path(".hiddenfolder"), 18},
+        {tree.path(".hiddenfolder/"), 18},
+    };
+    for (const Case& c : cases) {
+        const auto facts = platform::ReadPathFacts(c.path);
+        ASSERT_TRUE(facts) << c.path.toStdString();
+        EXPECT_EQ(facts->attributes, c.want) << c.path.toStdString();
+    }
+    EXPECT_FALSE(platform::ReadPathFacts(tree.path("missing")));
+    EXPECT_TRUE(platform::ReadPathFacts("/")->root);
+    EXPECT_FALSE(platform::ReadPathFacts(tree.root())->root);
+}
+
+TEST(WalkFailure, SortsSystemErrorsIntoThreeClasses) {
+    struct Case {
+        int error;
+        int want;
+    };
+    const Case cases[] = {{EACCES, 70},  {EPERM, 70}, {ENOENT, 76},
+                          {ENOTDIR, 76}, {EIO, 75},   {ELOOP, 75}};
+    for (const Case& c : cases) EXPECT_EQ(platform::WalkFailure(c.error).number, c.want) << c.error;
+}
+
+}  // namespace
