@@ -52,13 +52,6 @@ TEST_F(AddFolderTreeTest, LeavesOutTildeNamesAndPlainDotFilesOnly) {
     EXPECT_EQ(rows, QStringList({".linked", ".readonly", "keep~.doc", "visible.doc"}));
 }
 
-TEST_F(AddFolderTreeTest, KeepsToThePatternWithoutRegardToCase) {
-    tree.file("a.JPG");
-    tree.file("sub/b.jpg");
-    tree.file("sub/c.png");
-    EXPECT_EQ(relative(add(tree.root(), "*.jpg")), QStringList({"a.JPG", "sub/b.jpg"}));
-}
-
 TEST_F(AddFolderTreeTest, TwoTreesAddedInTurnKeepTheirOrder) {
     tree.file("first/1.txt");
     tree.file("first/deep/2.txt");
@@ -75,12 +68,6 @@ TEST_F(AddFolderTreeTest, AnUnreadableSubFolderAddsNothingAndShowsNothing) {
     fs.listingFailures.insert({tree.path("locked/"), {Failure::permissionDenied(), 0}});
     EXPECT_EQ(relative(add(tree.root())), QStringList({"ok/1.txt"}));
     EXPECT_TRUE(dialogs.calls.empty());
-}
-
-TEST_F(AddFolderTreeTest, RowsCarryNoDoubledSeparatorsAndNoFolderAddsNothing) {
-    tree.file("sub/x.txt");
-    EXPECT_EQ(add(tree.root() + "//sub"), QStringList({tree.path("sub/x.txt")}));
-    EXPECT_EQ(add(QString()), QStringList());
 }
 
 }  // namespace
