@@ -1,5 +1,7 @@
 #include "app/PathUtils.h"
 
+#include <algorithm>
+
 #include "app/Failure.h"
 #include "app/Platform.h"
 

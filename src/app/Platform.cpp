@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <algorithm>
+#include <iterator>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -67,6 +69,7 @@ QString withoutTrailingSeparator(QString path) {
     return path;
 }
 
+#ifndef Q_OS_WIN
 // The last part of a path, trailing separators ignored.
 QString lastName(const QString& path) {
     const QString trimmed = withoutTrailingSeparator(path);
@@ -77,6 +80,7 @@ QString lastName(const QString& path) {
 bool isHiddenName(const QString& name) {
     return name.startsWith(u'.') && name != QStringLiteral(".") && name != QStringLiteral("..");
 }
+#endif
 
 bool isRootPath(const QString& path) {
     return !path.isEmpty() && QFileInfo(QDir::cleanPath(QDir::fromNativeSeparators(path))).isRoot();
