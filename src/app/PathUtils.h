@@ -3,7 +3,7 @@
 #include <QChar>
 #include <QString>
 
-// Path helpers shared by the windows, the transfers and the file selection. None keeps state.
+// Path functions shared by the windows, the transfers and the file selection. None keeps state.
 
 // The folder of the executable, without a trailing separator (except a root).
 QString ProgramFolder();
