@@ -4,3 +4,6 @@ list(APPEND CORE_SOURCES
     files/FolderScan.cpp
     files/ScanFileSystem.cpp
 )
+list(APPEND UI_SOURCES
+    files/UploadList.cpp
+)
