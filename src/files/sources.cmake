@@ -5,5 +5,6 @@ list(APPEND CORE_SOURCES
     files/ScanFileSystem.cpp
 )
 list(APPEND UI_SOURCES
+    files/AddFiles.cpp
     files/UploadList.cpp
 )

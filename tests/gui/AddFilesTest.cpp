@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "app/AppInfo.h"
+#include "app/Settings.h"
+#include "files/AddFiles.h"
+#include "files/UploadList.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestServer.h"
+
+namespace {
+
+// The patterns of a Qt name filter, "Description (p1 p2)".
+QStringList PatternsOf(const QString& filter) {
+    const QRegularExpressionMatch m = QRegularExpression(R"(\(([^()]*)\)$)").match(filter);
+    return m.captured(1).split(u' ', Qt::SkipEmptyParts);
+}
+
+TEST(AddImagesOrOtherFiles, OpensTheDialogWithItsTitleAndTwoFilters) {
+    ScriptedDialogs dialogs;
+    UploadList list;
+    AddImagesOrOtherFiles(dialogs, nullptr, list);
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, "openFiles");
+    EXPECT_EQ(dialogs.calls[0].title, "Add File(s) - Hold Ctrl to select multiple files");
+    const QStringList filters = dialogs.calls[0].filters;
+    ASSERT_EQ(filters.size(), 2);
+    EXPECT_EQ(filters[0],
+              "All Pictures (*.emf *.wmf *.jpg *.jpeg *.jfif *.jpe *.png *.bmp *.dib *.rle *.bmz "
+              "*.gif *.gfa *.emz *.wmz *.pcz *.tif *.tiff *.cgm *.eps *.pct *.pict *.wpg)");
+    EXPECT_EQ(PatternsOf(filters[0]).size(), 23);
+    EXPECT_EQ(filters[1], "All Files(*.* *)");
+    // The dialog matches as QDir::match does, ignoring case; "All Files" takes dotless names too.
+    for (const char* name : {"photo.jpg", "PHOTO.JPG", "scan.Tiff"})
+        EXPECT_TRUE(QDir::match(PatternsOf(filters[0]), name)) << name;
+    EXPECT_FALSE(QDir::match(PatternsOf(filters[0]), "notes.txt"));
+    for (const char* name : {"notes.txt", "README", ".profile"})
+        EXPECT_TRUE(QDir::match(PatternsOf(filters[1]), name)) << name;
+    EXPECT_EQ(list.count(), 0) << "a cancelled dialog adds nothing";
+}
+
+TEST(AddImagesOrOtherFiles, OneFileIsListedAsGivenSeveralAsFolderSeparatorAndName) {
+    struct Case {
+        QStringList chosen;
+        QStringList want;
+    };
+    const Case cases[] = {
+        {{"/data//one.png"}, {"/data//one.png"}},
+        {{"/a.png", "/b.png", "/c.png"}, {"/a.png", "/b.png", "/c.png"}},
+        {{"/data//x/one.png", "/data//x/two"}, {"/data/x/one.png", "/data/x/two"}},
+    };
+    for (const Case& c : cases) {
+        ScriptedDialogs dialogs;
+        dialogs.fileAnswers.push_back(c.chosen);
+        UploadList list;
+        list.appendPath("/already/there");
+        AddImagesOrOtherFiles(dialogs, nullptr, list);
+        EXPECT_EQ(list.paths(), QStringList{"/already/there"} + c.want)
+            << c.chosen.join(',').toStdString();
+        EXPECT_TRUE(dialogs.reports().isEmpty());
+    }
+}
+
+// ---- Add All Files In Folder -------------------------------------------------------------------
+
+class AddAllFilesInFolderTest : public ::testing::Test {
+protected:
+    QString make(const QString& relative) {
+        const QString path = tree.filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return path;
+    }
+    void click() {
+        AddAllFilesInFolder(dialogs, nullptr, list,
+                            [this](bool busy) { busyCalls.push_back(busy); });
+    }
+
+    SettingsSandbox sandbox;
+    QTemporaryDir tree;
+    ScriptedDialogs dialogs;
+    UploadList list;
+    std::vector<bool> busyCalls;
+};
+
+TEST_F(AddAllFilesInFolderTest, ListsTheFilesOfTheTreeWithTheEnteredExtension) {
+    const QString a = make("a.txt"), upper = make("B.TXT"), deep = make("sub/d.txt");
+    make("c.doc");
+    make("~lock.txt");
+    make(".hidden.txt");
+    make("plain");
+    dialogs.inputAnswers.push_back("txt");
+    dialogs.folderAnswers.push_back(tree.path());
+    click();
+
+    QStringList got = list.paths();
+    ASSERT_EQ(got.size(), 3) << got.join('\n').toStdString();
+    EXPECT_EQ(got.last(), deep) << "the folder's own files come before its sub-folder's";
+    got.removeLast();
+    got.sort();
+    EXPECT_EQ(got, (QStringList{upper, a}));
+
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[0].kind, "inputBox");
+    EXPECT_EQ(dialogs.calls[0].text,
+              "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for "
+              "all doc files, etc.)");
+    EXPECT_EQ(dialogs.calls[0].title, AppTitle());
+    EXPECT_EQ(dialogs.calls[0].extra, "*") << "the proposal without a stored extension";
+    EXPECT_EQ(dialogs.calls[1].kind, "browseForFolder");
+    EXPECT_EQ(dialogs.calls[1].text, "Please select folder:");
+    EXPECT_EQ(dialogs.calls[1].extra, "");
+    EXPECT_EQ(busyCalls, (std::vector<bool>{true, false}));
+    EXPECT_EQ(Settings::read("Extension"), "txt");
+    EXPECT_EQ(Settings::read("LastFolder"), tree.path());
+}
+
+TEST_F(AddAllFilesInFolderTest, TheNextClickProposesTheLastAnswersAndStartsInTheLastFolder) {
+    make("x.doc");
+    const QString twoDots = make("y..txt");
+    make("z.txt");
+    dialogs.inputAnswers = {"doc", ".txt"};
+    dialogs.folderAnswers = {tree.path(), tree.path()};
+    click();
+    click();
+    EXPECT_EQ(list.paths(), (QStringList{tree.filePath("x.doc"), twoDots}))
+        << "an entered dot makes the pattern *..txt";
+    ASSERT_EQ(dialogs.calls.size(), 4u);
+    EXPECT_EQ(dialogs.calls[2].extra, "doc");
+    EXPECT_EQ(dialogs.calls[3].extra, tree.path());
+}
+
+TEST_F(AddAllFilesInFolderTest, AnEmptyAnswerEndsTheClickAndKeepsTheStoredExtension) {
+    Settings::write("Extension", "doc");
+    dialogs.inputAnswers.push_back("");
+    click();
+    EXPECT_EQ(dialogs.calls.size(), 1u) << "no folder browser";
+    EXPECT_EQ(Settings::read("Extension"), "doc");
+    EXPECT_TRUE(busyCalls.empty());
+    EXPECT_EQ(list.count(), 0);
+}
+
+TEST_F(AddAllFilesInFolderTest, ACancelledBrowseKeepsTheExtensionButNotAFolder) {
+    Settings::write("LastFolder", "/earlier");
+    dialogs.inputAnswers.push_back("pdf");
+    click();
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[1].extra, "/earlier");
+    EXPECT_EQ(Settings::read("Extension"), "pdf");
+    EXPECT_EQ(Settings::read("LastFolder"), "/earlier");
+    EXPECT_TRUE(busyCalls.empty());
+    EXPECT_EQ(list.count(), 0);
+}
+
+}  // namespace
