@@ -3,7 +3,9 @@
 #include "db/ConnectionString.h"
 
 namespace {
-constexpr unsigned long kClientMaxPacket = 1024ul * 1024ul * 1024ul;
+// The largest packet the client accepts. A row carrying a value of the server's largest
+// max_allowed_packet (1 GiB) is a little longer than that, so the client allows more.
+constexpr size_t kClientMaxPacket = size_t{2} * 1024 * 1024 * 1024;
 
 Failure driverFailure(const QString& text) {
     return Failure(0, text);
