@@ -1,8 +1,8 @@
 #include "db/Download.h"
 
-#include <QDir>
 #include <QSaveFile>
 
+#include "app/Platform.h"
 #include "db/Statement.h"
 
 namespace {
@@ -35,7 +35,7 @@ QString DownloadStatement(const QString& table, const QString& field) {
 
 QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
                          const QString& extension) {
-    return folder + QDir::separator() + prefix + QString::number(n) + u'.' + extension;
+    return folder + platform::Separator() + prefix + QString::number(n) + u'.' + extension;
 }
 
 DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString& field,

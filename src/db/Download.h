@@ -17,7 +17,8 @@ struct DownloadResult {
 QString DownloadStatement(const QString& table, const QString& field);
 
 // The name of the file for row number n (counting from 1, NULL rows included): folder + the
-// platform's separator + prefix + n + "." + extension, each part exactly as given.
+// platform's separator (platform::Separator) + prefix + n + "." + extension, each part exactly as
+// given.
 QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
                          const QString& extension);
 
