@@ -110,7 +110,7 @@ Dialogs& UploadList::dialogs() {
 }
 
 void UploadList::mousePressEvent(QMouseEvent* event) {
-    dragging_ = true;
+    Dragging = true;
     QTreeWidget::mousePressEvent(event);
     if (itemAt(event->position().toPoint()) != nullptr) rowClicked();
 }
@@ -121,35 +121,35 @@ void UploadList::rowClicked() {
     const QPixmap image(ProgramFolder() + platform::Separator() + QStringLiteral("drag.ico"));
     if (!image.isNull()) setCursor(QCursor(image));
     const QList<QTreeWidgetItem*> selected = selectedItems();
-    dragItem_ = selected.isEmpty() ? currentItem() : selected.first();
+    DragItem = selected.isEmpty() ? currentItem() : selected.first();
 }
 
 void UploadList::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMovedOver();
-    if (!dragging_) {
+    if (!Dragging) {
         QTreeWidget::mouseMoveEvent(event);
         return;
     }
     QTreeWidgetItem* under = itemAt(event->position().toPoint());
-    if (under == nullptr || dragItem_ == nullptr) return;
+    if (under == nullptr || DragItem == nullptr) return;
     // Rows holding the same path are never swapped, so carrying a path over its twin changes
     // nothing.
-    if (under->text(0) == dragItem_->text(0)) return;
+    if (under->text(0) == DragItem->text(0)) return;
     carryTo(under);
 }
 
 // The carried path changes places with the row reached, directly: rows that one pointer step
 // jumped over keep their places.
 void UploadList::carryTo(QTreeWidgetItem* target) {
-    const QString carried = dragItem_->text(0);
-    dragItem_->setText(0, target->text(0));
+    const QString carried = DragItem->text(0);
+    DragItem->setText(0, target->text(0));
     target->setText(0, carried);
     // While a row is carried the list scrolls only by its edge rule, not to the new current row.
     const bool scrollsToCurrent = hasAutoScroll();
     setAutoScroll(false);
     setCurrentItem(target);
     setAutoScroll(scrollsToCurrent);
-    dragItem_ = target;
+    DragItem = target;
     scrollNearEdge(target);
 }
 
@@ -164,19 +164,19 @@ void UploadList::scrollNearEdge(QTreeWidgetItem* target) {
 }
 
 void UploadList::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
+    Dragging = false;
     setCursor(Qt::ArrowCursor);
     QTreeWidget::mouseReleaseEvent(event);
 }
 
 void UploadList::mouseDoubleClickEvent(QMouseEvent* event) {
-    dragging_ = true;  // the second press of the double click
+    Dragging = true;  // the second press of the double click
     QTreeWidgetItem* under = itemAt(event->position().toPoint());
     if (event->button() != Qt::LeftButton || under == nullptr) {
         QTreeWidget::mouseDoubleClickEvent(event);
         return;
     }
-    if (dragItem_ == under) dragItem_ = nullptr;
+    if (DragItem == under) DragItem = nullptr;
     delete under;
     event->accept();
 }

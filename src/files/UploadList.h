@@ -12,8 +12,9 @@ class QTreeWidgetItem;
 // reordered by carrying one with the mouse, files and folders can be dropped on it from the
 // desktop's file manager, and double-clicking a row removes it; nothing else removes rows.
 //
-// Failures while a drop is processed are shown as error reports through the dialog seam. Until
-// setDialogs() names one, the list uses the real dialogs of its own.
+// Dropped paths are added on the next turn of the event loop, once the file manager has seen the
+// drop finish. Failures while they are added are shown as error reports through the dialog seam;
+// until setDialogs() names one, the list uses real dialogs of its own.
 class UploadList : public QTreeWidget {
     Q_OBJECT
 public:
@@ -37,9 +38,9 @@ public:
     void addDroppedPaths(const QStringList& paths);
 
     // The reorder state: true from a button press over the list until its release.
-    bool isDragging() const { return dragging_; }
+    bool isDragging() const { return Dragging; }
     // The row that currently carries the path being moved, or null.
-    QTreeWidgetItem* dragItem() const { return dragItem_; }
+    QTreeWidgetItem* dragItem() const { return DragItem; }
 
 signals:
     // Every pointer move over the list, button held or not.
@@ -60,8 +61,10 @@ private:
     void scrollNearEdge(QTreeWidgetItem* target);
     Dialogs& dialogs();
 
-    bool dragging_ = false;
-    QTreeWidgetItem* dragItem_ = nullptr;
+    // The reorder state: a button is held over the list; the row carrying the moved path, kept
+    // after the release until the next row click, a swap or the row's removal.
+    bool Dragging = false;
+    QTreeWidgetItem* DragItem = nullptr;
     std::function<int()> screenY_;
     Dialogs* dialogs_ = nullptr;
     std::unique_ptr<Dialogs> ownDialogs_;
