@@ -115,7 +115,9 @@ Figures runDownload(const Options& o) {
     const DownloadResult r =
         DownloadBlobs(*c, o.value("table"), o.value("field"), o.value("prefix"), o.value("folder"),
                       o.value("extension"));
-    if (r.wrongType) throw Failure(0, WrongTypeMessage(r.adoType).replace(u'\r', u' '));
+    if (r.wrongType)
+        throw Failure(
+            0, WrongTypeMessage(r.adoType).replace(QStringLiteral("\r\r"), QStringLiteral(" ")));
     return {r.rows, r.files, r.bytes};
 }
 

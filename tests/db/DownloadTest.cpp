@@ -144,6 +144,10 @@ TEST_F(DownloadTest, OnlyBinaryColumnsDownloadOthersReportTheirTypeCode) {
         {"DATETIME", 135},
         {"TIMESTAMP NULL", 135},
         {"BIT(1)", 11},
+        {"BIT(8)", 128},
+        {"SET('a','b')", 130},
+        {"JSON", 203},
+        {"GEOMETRY", 205},
     };
     QStringList columns;
     for (size_t i = 0; i < std::size(cases); ++i)
