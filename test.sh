@@ -22,6 +22,6 @@ if [ "${VANTRELLE_SKIP_SANITIZERS:-}" != 1 ]; then
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTRELLE_SANITIZE=ON \
         -DVANTRELLE_BUILD_BENCH=OFF >/dev/null
     cmake --build build-asan -j2
-    ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build-asan --output-on-failure -j2
 fi
