@@ -1,6 +1,15 @@
 #include <QApplication>
 
+#include "app/Dialogs.h"
+#include "app/Form1.h"
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    // Closing either window ends the program itself; a hidden window left over is no reason to
+    // keep running, and the last one closing is no reason to end another way.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtDialogs dialogs;
+    Form1 form1(dialogs, StartEnvironment::ofThisProgram());
+    form1.start();
+    return QApplication::exec();
 }

@@ -8,4 +8,10 @@ list(APPEND CORE_SOURCES
 )
 list(APPEND UI_SOURCES
     app/Dialogs.cpp
+    app/ChangeHandlers.cpp
+    app/Form1.cpp
+    app/ProgramEnd.cpp
+    app/SkinEngine.cpp
+    app/WindowPointer.cpp
+    app/WindowSetup.cpp
 )

@@ -1,0 +1,34 @@
+#include "app/ChangeHandlers.h"
+
+#include <QLineEdit>
+
+void ChangeHandlers::connect(QLineEdit* box, const QString& procedure,
+                             std::function<void()> handler) {
+    QObject::connect(box, &QLineEdit::textChanged, this,
+                     [this, procedure, handler = std::move(handler)] { run(procedure, handler); });
+}
+
+void ChangeHandlers::run(const QString& procedure, const std::function<void()>& handler) {
+    // A failure must not unwind through Qt's signal delivery, so it is caught here and either
+    // handed to the step that set the box or reported.
+    try {
+        handler();
+    } catch (const Failure& f) {
+        if (settingByProgram_)
+            pending_ = f;
+        else
+            Steps(reporter_, Location::of(module_, procedure)).report(100, f.description);
+    }
+}
+
+void ChangeHandlers::setText(QLineEdit* box, const QString& text) {
+    settingByProgram_ = true;
+    pending_.reset();
+    box->setText(text);
+    settingByProgram_ = false;
+    if (pending_) {
+        const Failure failure = *pending_;
+        pending_.reset();
+        throw failure;
+    }
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "app/Failure.h"
+#include "app/Steps.h"
+
+class QLineEdit;
+
+// Runs the change handlers of a window's text boxes, which store a box's text at every change.
+// A handler has no error report of its own: when the program itself sets a box (setText below),
+// a failure of the handler reaches the step that set it; when the user types, the failure is
+// reported at once under the handler's own name, and the program goes on.
+class ChangeHandlers : public QObject {
+public:
+    ChangeHandlers(ErrorReporter& reporter, QString module, QObject* parent = nullptr)
+        : QObject(parent), reporter_(reporter), module_(std::move(module)) {}
+
+    void connect(QLineEdit* box, const QString& procedure, std::function<void()> handler);
+
+    // Sets the box's text like an edit: its handler runs when the text differs. Throws the
+    // handler's failure.
+    void setText(QLineEdit* box, const QString& text);
+
+private:
+    void run(const QString& procedure, const std::function<void()>& handler);
+
+    ErrorReporter& reporter_;
+    QString module_;
+    bool settingByProgram_ = false;
+    std::optional<Failure> pending_;
+};

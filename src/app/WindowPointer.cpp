@@ -1,0 +1,95 @@
+#include "app/WindowPointer.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+#include <QtEndian>
+
+namespace {
+// The hot spot of the first picture of a cursor file: its directory entry keeps it where an icon
+// keeps planes and bit count (bytes 10 to 13 of the file).
+std::optional<QPoint> cursorHotSpot(const QByteArray& bytes) {
+    constexpr int kCursorType = 2;
+    if (bytes.size() < 22) return std::nullopt;
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    if (qFromLittleEndian<quint16>(data + 2) != kCursorType) return std::nullopt;
+    return QPoint(qFromLittleEndian<quint16>(data + 10), qFromLittleEndian<quint16>(data + 12));
+}
+}  // namespace
+
+std::optional<QCursor> LoadPointerFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    QImage image;
+    // Qt's icon reader takes cursor files too; it is told which one it reads.
+    const bool isCursor = cursorHotSpot(bytes).has_value();
+    if (!image.loadFromData(bytes, isCursor ? "cur" : "ico") || image.isNull()) return std::nullopt;
+    const QPoint hot = cursorHotSpot(bytes).value_or(QPoint(image.width() / 2, image.height() / 2));
+    return QCursor(QPixmap::fromImage(image), hot.x(), hot.y());
+}
+
+bool WindowPointer::loadCustomImage(const QString& path) {
+    custom_ = LoadPointerFile(path);
+    if (shape_ == Shape::Custom) set(Shape::Custom);
+    return custom_.has_value();
+}
+
+void WindowPointer::set(Shape shape) {
+    shape_ = shape;
+    switch (shape) {
+        case Shape::Default:
+            window_.unsetCursor();
+            break;
+        case Shape::Custom:
+            window_.setCursor(custom_ ? *custom_ : QCursor(Qt::ArrowCursor));
+            break;
+        case Shape::Hourglass:
+            window_.setCursor(Qt::WaitCursor);
+            break;
+    }
+}
+
+void WindowPointer::hoverButton() {
+    if (shape_ != Shape::Hourglass && shape_ != Shape::Custom) set(Shape::Custom);
+}
+
+void WindowPointer::hoverBackground() {
+    if (shape_ != Shape::Hourglass && shape_ != Shape::Default) set(Shape::Default);
+}
+
+void HoverRules::add(QWidget* control, Rule rule) {
+    // Qt hands a move that a control leaves alone on to the control's parent; here every control
+    // keeps its moves, as each answers only for itself.
+    control->setAttribute(Qt::WA_NoMousePropagation);
+    watch(control, rule);
+    for (QWidget* inner : control->findChildren<QWidget*>()) watch(inner, rule);
+}
+
+void HoverRules::addWindow(QWidget* window) {
+    watch(window, Rule::Background);
+}
+
+void HoverRules::watch(QWidget* widget, Rule rule) {
+    widget->setMouseTracking(true);
+    widget->installEventFilter(this);
+    rules_.insert(widget, rule);
+}
+
+bool HoverRules::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        switch (rules_.value(watched, Rule::None)) {
+            case Rule::Button:
+                pointer_.hoverButton();
+                break;
+            case Rule::Background:
+                pointer_.hoverBackground();
+                break;
+            case Rule::None:
+                break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,372 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+
+#include "app/Dialogs.h"
+#include "app/Form1.h"
+#include "app/Settings.h"
+#include "app/WindowSetup.h"
+#include "gui/GuiSupport.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestServer.h"
+
+namespace {
+
+using Shape = WindowPointer::Shape;
+
+const QString kCouldNotConnect = QStringLiteral(
+    "Could not connect. Please check with your administrator. Make sure you are allowed to connect "
+    "to your database remotely and not just through web-based control panels.");
+
+class Form1Test : public ::testing::Test {
+protected:
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(Form1Test, FirstStartShowsTheDefaultsAndStoresOnlyServerAndPort) {
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    EXPECT_EQ(form.Text1->text(), "localhost");
+    EXPECT_EQ(form.Text2->text(), "");
+    EXPECT_EQ(form.Text3->text(), "");
+    EXPECT_EQ(form.Text4->text(), "");
+    EXPECT_EQ(form.Text5->text(), "3306");
+    const QMap<QString, QString> want{{"MyServer", "localhost"}, {"MyPort", "3306"}};
+    EXPECT_EQ(StoredValues(settings.settingsFile()), want);
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_FALSE(form.handedOver());
+    EXPECT_EQ(form.windowTitle(), "Vantrelle");
+}
+
+TEST_F(Form1Test, EveryEditIsStoredAndAClearedBoxComesBackEmpty) {
+    {
+        Form1 form(dialogs, folder.environment());
+        form.Form_Load();
+        form.Text1->clear();
+        form.Text5->clear();
+        form.Text2->setText("ann");
+        form.Text3->setText("se;cret");
+        form.Text4->insert("shop");
+        EXPECT_EQ(Settings::read("MyServer", "unset"), "");
+        EXPECT_EQ(Settings::read("MyDatabase"), "shop");
+    }
+    Form1 again(dialogs, folder.environment());
+    again.Form_Load();
+    const ConnectionProfile p = again.profile();
+    EXPECT_EQ(p.server, "");
+    EXPECT_EQ(p.user, "ann");
+    EXPECT_EQ(p.password, "se;cret");
+    EXPECT_EQ(p.database, "shop");
+    EXPECT_EQ(p.port, "");
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+}
+
+TEST_F(Form1Test, TheHomePageOpensOnlyOnASevenWithAnAddress) {
+    struct Case {
+        int draw;
+        QString homePage;
+        bool opens;
+    };
+    const Case cases[] = {{7, "https://kestrom.example/", true},
+                          {7, "", false},
+                          {8, "https://kestrom.example/", false},
+                          {1, "https://kestrom.example/", false}};
+    for (const Case& c : cases) {
+        dialogs.clear();
+        Form1 form(dialogs, folder.environment(c.draw, c.homePage));
+        form.Form_Load();
+        QStringList opened;
+        for (const auto& call : dialogs.calls)
+            if (call.kind == "openInBrowser") opened << call.text;
+        EXPECT_EQ(opened, c.opens ? QStringList{c.homePage} : QStringList{}) << c.draw;
+    }
+}
+
+TEST(GreetingDraw, StaysWithinOneToAHundred) {
+    for (int i = 0; i < 200; ++i) {
+        const int n = DrawGreetingNumber();
+        ASSERT_GE(n, 1);
+        ASSERT_LE(n, 100);
+    }
+}
+
+TEST_F(Form1Test, AFailingLoadStepIsReportedWithItsLineAndTheLoadGoesOn) {
+    StartEnvironment environment = folder.environment();
+    environment.greetingDraw = []() -> int { throw Failure(6, "Overflow"); };
+    Form1 form(dialogs, environment);
+    form.Form_Load();
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_TRUE(dialogs.reports()[0].startsWith(
+        "Overflow\r\nin Tarnwick2021/08/31.Form1.Form_Load at line 106\r\r"));
+    EXPECT_EQ(form.Text1->text(), "localhost");
+    EXPECT_EQ(form.Text5->text(), "3306");
+}
+
+TEST_F(Form1Test, AnUnusableStoreIsReportedAtEachStepAndTypingStillWorks) {
+    // The settings file is a folder, so the store can be neither read nor written.
+    QDir(settings.folder()).mkpath("Kestrom.ini");
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    const QStringList reports = dialogs.reports();
+    ASSERT_EQ(reports.size(), 5) << reports.join("\n").toStdString();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(reports[i].contains(QString("Form1.Form_Load at line %1\r\r").arg(130 + 2 * i)))
+            << reports[i].toStdString();
+    // A failing save while the user types is reported under the box's own handler, and the box
+    // keeps what was typed.
+    dialogs.clear();
+    form.Text2->setText("ann");
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_TRUE(dialogs.reports()[0].contains("in Tarnwick2021/08/31.Form1.Text2_Change at line"));
+    EXPECT_EQ(form.Text2->text(), "ann");
+}
+
+TEST_F(Form1Test, AnIncompleteProfileNeverConnectsAtStart) {
+    // The password is empty; even a server that took an empty password is not asked.
+    Settings::write("MyServer", "127.0.0.1");
+    Settings::write("MyUser", "root");
+    Settings::write("MyDatabase", "mysql");
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    EXPECT_FALSE(form.handedOver());
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Form1Test, TheHelpTextIsExactWithCarriageReturnsOnly) {
+    Form1 form(dialogs, folder.environment());
+    form.PushButton4->click();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    const auto& call = dialogs.calls[0];
+    EXPECT_EQ(call.kind, "message");
+    EXPECT_EQ(call.icon, Dialogs::Icon::None);
+    EXPECT_EQ(call.title, "");
+    EXPECT_EQ(
+        call.text,
+        "If you cannot establish connection to your database with this program, please go "
+        "to: \r\rhttps://dev.mysql.com/downloads/workbench/\r\rDownload and install the MySQL "
+        "Workbench. Try to connect to the same database (with the same login information "
+        "you are using here). This will determine if the login you are using is "
+        "correct.\r\rFinally, make sure your host allows a direct connection to your MySQL "
+        "database -- not a web based connection, for example.");
+    EXPECT_EQ(call.text.count(u'\r'), 6);
+    EXPECT_FALSE(call.text.contains(u'\n'));
+}
+
+TEST_F(Form1Test, TheWindowHasItsFixedLayoutAndTabOrder) {
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    EXPECT_EQ(form.size(), QSize(536, 246));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form.Frame1->geometry(), QRect(8, 8, 520, 193));
+    EXPECT_EQ(form.Text5->geometry(), QRect(432, 24, 73, 23));
+    EXPECT_EQ(form.PushButton3->geometry(), QRect(8, 210, 520, 27));
+    EXPECT_EQ(form.PushButton3->font().pointSizeF(), 11.25);
+    EXPECT_TRUE(form.PushButton3->font().bold());
+    EXPECT_TRUE(form.Label2->font().bold());
+    EXPECT_EQ(form.Label2->font().family(), "Arial");
+    EXPECT_EQ(
+        form.Text3->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, form.Text3),
+        '*');
+    const QWidget* order[] = {form.Text1, form.Text5,       form.Text2,       form.Text3,
+                              form.Text4, form.PushButton5, form.PushButton4, form.PushButton3};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        const QWidget* next = order[i - 1]->nextInFocusChain();
+        while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+        EXPECT_EQ(next, order[i]) << i;
+    }
+}
+
+TEST_F(Form1Test, ABoxThatGetsTheFocusSelectsItsWholeText) {
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.Text5->setFocus(Qt::TabFocusReason);
+    form.Text1->setFocus(Qt::MouseFocusReason);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.Text1->selectedText(), "localhost");
+    form.Text5->setFocus(Qt::OtherFocusReason);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.Text5->selectedText(), "3306");
+}
+
+TEST_F(Form1Test, HoveringFollowsTheRulesAndNeverReplacesTheHourglass) {
+    folder.addPointerImage();
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    ASSERT_TRUE(form.pointer().hasCustomImage());
+    struct Step {
+        QWidget* over;
+        Shape want;
+    };
+    const Step walk[] = {
+        {form.PushButton5, Shape::Custom}, {form.Label2, Shape::Custom},
+        {form.Text5, Shape::Custom},       {form.Frame1, Shape::Default},
+        {form.PushButton3, Shape::Custom}, {form.Text2, Shape::Default},
+        {form.PushButton4, Shape::Custom}, {&form, Shape::Default},
+        {form.Label1, Shape::Default},     {form.Text4, Shape::Default},
+    };
+    for (const Step& s : walk) {
+        MoveOver(s.over);
+        EXPECT_EQ(form.pointer().shape(), s.want) << s.over->metaObject()->className();
+    }
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    MoveOver(form.PushButton3);
+    EXPECT_EQ(form.cursor().shape(), Qt::BitmapCursor);
+    form.pointer().setHourglass();
+    for (QWidget* w : {static_cast<QWidget*>(form.PushButton5), static_cast<QWidget*>(&form),
+                       static_cast<QWidget*>(form.Frame1), static_cast<QWidget*>(form.Text1)}) {
+        MoveOver(w);
+        EXPECT_EQ(form.pointer().shape(), Shape::Hourglass);
+    }
+    EXPECT_EQ(form.cursor().shape(), Qt::WaitCursor);
+}
+
+TEST_F(Form1Test, WithoutThePointerFileTheButtonsShowTheArrowAndNothingIsSaid) {
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    EXPECT_FALSE(form.pointer().hasCustomImage());
+    MoveOver(form.PushButton5);
+    EXPECT_EQ(form.pointer().shape(), Shape::Custom);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Form1Test, TheSkinColoursTheWindowAndDrawsIt) {
+    const QByteArray sheet = "QPushButton { color: rgb(200, 0, 0); }";
+    folder.addSkin(sheet);
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    const QColor face = SystemFaceColour();
+    EXPECT_EQ(form.palette().color(QPalette::Window), face);
+    EXPECT_EQ(form.Frame1->palette().color(QPalette::Window), face);
+    EXPECT_EQ(form.Label3->palette().color(QPalette::Window), face);
+    EXPECT_EQ(form.styleSheet(), QString::fromUtf8(sheet));
+    EXPECT_TRUE(qApp->styleSheet().isEmpty());
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Form1Test, WithoutTheSkinTheWindowStaysWhite) {
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    EXPECT_EQ(form.palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(form.Label3->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(form.styleSheet().isEmpty());
+    EXPECT_FALSE(form.SkinFramework1.loaded());
+}
+
+TEST(SystemColors, TheWindowFramesAndLabelsTakeTheFaceColourAndInputsKeepTheirs) {
+    QWidget window;
+    QPalette pink = window.palette();
+    pink.setColor(QPalette::Window, QColor(250, 200, 200));
+    pink.setColor(QPalette::Base, QColor(200, 250, 200));
+    pink.setColor(QPalette::Button, QColor(200, 200, 250));
+    window.setPalette(pink);
+    auto* frame = new QGroupBox(&window);
+    auto* label = new QLabel(frame);
+    auto* check = new QCheckBox(&window);
+    auto* box = new QLineEdit(frame);
+    auto* list = new QListWidget(&window);
+    auto* button = new QPushButton(&window);
+    ApplySystemColors(window);
+    const QColor face = SystemFaceColour();
+    for (QWidget* w : {&window, static_cast<QWidget*>(frame), static_cast<QWidget*>(label),
+                       static_cast<QWidget*>(check)})
+        EXPECT_EQ(w->palette().color(QPalette::Window), face) << w->metaObject()->className();
+    EXPECT_EQ(box->palette().color(box->backgroundRole()), QColor(200, 250, 200));
+    EXPECT_EQ(list->viewport()->palette().color(list->viewport()->backgroundRole()),
+              QColor(200, 250, 200));
+    EXPECT_EQ(button->palette().color(QPalette::Button), QColor(200, 200, 250));
+}
+
+TEST(PointerFile, TheHandKeepsItsHotSpotAndUnreadableFilesGiveNothing) {
+    const std::optional<QCursor> hand = LoadPointerFile(BuiltResource("HAND-M.CUR"));
+    ASSERT_TRUE(hand.has_value());
+    EXPECT_EQ(hand->hotSpot(), QPoint(6, 0));
+    EXPECT_EQ(hand->pixmap().size(), QSize(32, 32));
+    const std::optional<QCursor> drag = LoadPointerFile(BuiltResource("drag.ico"));
+    ASSERT_TRUE(drag.has_value());
+    EXPECT_EQ(drag->hotSpot(), QPoint(16, 16));
+    QTemporaryDir dir;
+    QFile junk(dir.filePath("junk.cur"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a cursor at all");
+    junk.close();
+    EXPECT_FALSE(LoadPointerFile(junk.fileName()).has_value());
+    EXPECT_FALSE(LoadPointerFile(dir.filePath("missing.cur")).has_value());
+}
+
+TEST_F(Form1Test, ClosingTheLoginWindowEndsTheProgram) {
+    EndWatch end;
+    Form1 form(dialogs, folder.environment());
+    form.Form_Load();
+    form.show();
+    form.close();
+    EXPECT_EQ(end.ends, 1);
+}
+
+class Form1ServerTest : public DatabaseTest {
+protected:
+    void typeProfile(Form1& form, const ConnectionProfile& p) {
+        form.Text1->setText(p.server);
+        form.Text2->setText(p.user);
+        form.Text3->setText(p.password);
+        form.Text4->setText(p.database);
+        form.Text5->setText(p.port);
+    }
+    std::vector<Shape> shapesWhileShown(Form1& form) {
+        std::vector<Shape> shapes;
+        dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
+            shapes.push_back(form.pointer().shape());
+        };
+        form.PushButton5->click();
+        dialogs.whileShown = nullptr;
+        return shapes;
+    }
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(Form1ServerTest, TestConnectionSaysWhetherTheServerTakesTheProfile) {
+    Form1 form(dialogs, folder.environment());
+    typeProfile(form, profile());
+    EXPECT_EQ(shapesWhileShown(form), std::vector<Shape>{Shape::Hourglass});
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{"Connection successful."});
+    EXPECT_EQ(form.pointer().shape(), Shape::Default);
+
+    dialogs.clear();
+    form.Text3->setText("wrong password");
+    EXPECT_EQ(shapesWhileShown(form), std::vector<Shape>{Shape::Hourglass});
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{kCouldNotConnect});
+    EXPECT_EQ(dialogs.calls[0].icon, Dialogs::Icon::None);
+    EXPECT_EQ(form.pointer().shape(), Shape::Default);
+}
+
+TEST_F(Form1ServerTest, ARefusedStoredProfileLeavesTheWindowUpWithoutAMessage) {
+    ConnectionProfile p = profile();
+    Settings::write("MyServer", p.server);
+    Settings::write("MyUser", p.user);
+    Settings::write("MyPassword", "not the password");
+    Settings::write("MyDatabase", p.database);
+    Settings::write("MyPort", p.port);
+    Form1 form(dialogs, folder.environment());
+    form.start();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.handedOver());
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+}  // namespace

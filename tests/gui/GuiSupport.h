@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include "app/Form1.h"
+#include "app/ProgramEnd.h"
+
+// A mouse move with no button held, delivered to the widget as the platform would deliver it:
+// through the application, so Qt's own rules of which widget hears it apply.
+inline void MoveOver(QWidget* widget) {
+    const QPoint local = widget->rect().center();
+    QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(widget->mapToGlobal(local)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
+
+// The pointer image and icon the build places beside the program, found from the test program's
+// own folder.
+inline QString BuiltResource(const QString& name) {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../") + name;
+}
+
+// A program folder of the test's own, empty unless the test puts files in it.
+class ProgramFolderSandbox {
+public:
+    QString path() const { return dir_.path(); }
+    void addPointerImage() const {
+        QFile::copy(BuiltResource(QStringLiteral("HAND-M.CUR")), dir_.filePath("HAND-M.CUR"));
+    }
+    void addSkin(const QByteArray& sheet) const {
+        QDir(dir_.path()).mkpath(QStringLiteral("x"));
+        QFile file(dir_.filePath(QStringLiteral("x/o.cjs")));
+        if (file.open(QIODevice::WriteOnly)) file.write(sheet);
+    }
+    StartEnvironment environment(int greeting = 50, const QString& homePage = QString()) const {
+        return {path(), homePage, [greeting] { return greeting; }};
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The keys of the program's section in the settings file, with their values.
+inline QMap<QString, QString> StoredValues(const QString& settingsFile) {
+    QSettings store(settingsFile, QSettings::IniFormat);
+    store.beginGroup(QStringLiteral("Vantrelle"));
+    QMap<QString, QString> values;
+    for (const QString& key : store.childKeys()) values.insert(key, store.value(key).toString());
+    return values;
+}
+
+// Records the program's end instead of ending the test process.
+class EndWatch {
+public:
+    EndWatch() {
+        SetProgramEnding([this] { ++ends; });
+    }
+    ~EndWatch() { SetProgramEnding({}); }
+    int ends = 0;
+};
