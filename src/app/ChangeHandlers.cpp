@@ -4,6 +4,7 @@
 
 void ChangeHandlers::connect(QLineEdit* box, const QString& procedure,
                              std::function<void()> handler) {
+    handlers_.insert(box, {procedure, handler});
     QObject::connect(box, &QLineEdit::textChanged, this,
                      [this, procedure, handler = std::move(handler)] { run(procedure, handler); });
 }
@@ -26,6 +27,24 @@ void ChangeHandlers::setText(QLineEdit* box, const QString& text) {
     pending_.reset();
     box->setText(text);
     settingByProgram_ = false;
+    throwPending();
+}
+
+void ChangeHandlers::load(QLineEdit* box, const QString& text) {
+    if (box->text() != text) {
+        setText(box, text);
+        return;
+    }
+    const Handler handler = handlers_.value(box);
+    if (!handler.run) return;
+    settingByProgram_ = true;
+    pending_.reset();
+    run(handler.procedure, handler.run);
+    settingByProgram_ = false;
+    throwPending();
+}
+
+void ChangeHandlers::throwPending() {
     if (pending_) {
         const Failure failure = *pending_;
         pending_.reset();

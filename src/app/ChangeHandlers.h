@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -24,9 +25,20 @@ public:
     // Sets the box's text like an edit: its handler runs when the text differs. Throws the
     // handler's failure.
     void setText(QLineEdit* box, const QString& text);
+    // Sets the box's text as a load does over a box that starts with a design text of its own:
+    // the handler always runs, also when the text equals what the box shows. Throws the
+    // handler's failure.
+    void load(QLineEdit* box, const QString& text);
 
 private:
     void run(const QString& procedure, const std::function<void()>& handler);
+    void throwPending();
+
+    struct Handler {
+        QString procedure;
+        std::function<void()> run;
+    };
+    QHash<const QLineEdit*, Handler> handlers_;
 
     ErrorReporter& reporter_;
     QString module_;

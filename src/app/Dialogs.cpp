@@ -36,16 +36,15 @@ void QtDialogs::errorReport(const QString& text) {
 QString QtDialogs::inputBox(const QString& prompt, const QString& title,
                             const QString& defaultText) {
     bool ok = false;
-    const QString answer = QInputDialog::getText(QApplication::activeWindow(),
-                                                 title.isEmpty() ? AppTitle() : title,
-                                                 DisplayText(prompt), QLineEdit::Normal,
-                                                 defaultText, &ok);
+    const QString answer =
+        QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? AppTitle() : title,
+                              DisplayText(prompt), QLineEdit::Normal, defaultText, &ok);
     return ok ? answer : QString();
 }
 
-QStringList QtDialogs::openFiles(QWidget* owner, const QString& title,
-                                 const QStringList& filters) {
-    return QFileDialog::getOpenFileNames(owner, title, QString(), filters.join(QStringLiteral(";;")));
+QStringList QtDialogs::openFiles(QWidget* owner, const QString& title, const QStringList& filters) {
+    return QFileDialog::getOpenFileNames(owner, title, QString(),
+                                         filters.join(QStringLiteral(";;")));
 }
 
 QString QtDialogs::browseForFolder(QWidget* owner, const QString& prompt, const QString& start) {

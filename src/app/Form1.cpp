@@ -17,6 +17,7 @@
 #include "app/Steps.h"
 #include "app/WindowSetup.h"
 #include "db/Connection.h"
+#include "mainwindow/Form2.h"
 
 namespace {
 constexpr int kGreetingNumber = 7;
@@ -136,6 +137,14 @@ void Form1::buildControls() {
     for (QWidget* w :
          std::initializer_list<QWidget*>{Text5, Label1, Label2, Label3, Label4, Label9})
         hover_->add(w, HoverRules::Rule::None);
+}
+
+Form2& Form1::mainWindow() {
+    if (!form2_) {
+        form2_ = std::make_unique<Form2>(dialogs_, *this);
+        form2_->Form_Load();
+    }
+    return *form2_;
 }
 
 void Form1::start() {

@@ -10,6 +10,7 @@
 
 class ChangeHandlers;
 class Dialogs;
+class Form2;
 class HoverRules;
 class QGroupBox;
 class QLabel;
@@ -49,6 +50,10 @@ public:
     ConnectionProfile profile() const;
     WindowPointer& pointer() { return pointer_; }
     const StartEnvironment& environment() const { return environment_; }
+    // The main window, loaded (its load handler run) on first use.
+    Form2& mainWindow();
+    // The main window if it is loaded, else null.
+    Form2* loadedMainWindow() const { return form2_.get(); }
     // True once "Next >" has handed over to the main window and hidden this one.
     bool handedOver() const { return handedOver_; }
 
@@ -82,4 +87,5 @@ private:
     HoverRules* hover_ = nullptr;
     ChangeHandlers* changes_ = nullptr;
     bool handedOver_ = false;
+    std::unique_ptr<Form2> form2_;
 };

@@ -14,9 +14,9 @@ void failOnStatus(const QSettings& store) {
         case QSettings::AccessError:
             throw Failure::permissionDenied();
         case QSettings::FormatError:
-            throw Failure(Failure::kPathFileAccessError,
-                          QStringLiteral("The settings file %1 cannot be read.")
-                              .arg(store.fileName()));
+            throw Failure(
+                Failure::kPathFileAccessError,
+                QStringLiteral("The settings file %1 cannot be read.").arg(store.fileName()));
     }
 }
 }  // namespace

@@ -36,7 +36,8 @@ QString ReportText(const QString& description, const Location& where, int line);
 // handler goes on with the next step, unless the handler says otherwise with runOrStop.
 class Steps {
 public:
-    Steps(ErrorReporter& reporter, Location where) : reporter_(reporter), where_(std::move(where)) {}
+    Steps(ErrorReporter& reporter, Location where)
+        : reporter_(reporter), where_(std::move(where)) {}
 
     // Runs a step; a failure is reported. Returns whether the step succeeded.
     template <class F>

@@ -64,23 +64,35 @@ void HoverRules::add(QWidget* control, Rule rule) {
     // Qt hands a move that a control leaves alone on to the control's parent; here every control
     // keeps its moves, as each answers only for itself.
     control->setAttribute(Qt::WA_NoMousePropagation);
-    watch(control, rule);
-    for (QWidget* inner : control->findChildren<QWidget*>()) watch(inner, rule);
+    rules_.insert(control, rule);
+    watch(control);
+    for (QWidget* inner : control->findChildren<QWidget*>()) watch(inner);
 }
 
 void HoverRules::addWindow(QWidget* window) {
-    watch(window, Rule::Background);
+    rules_.insert(window, Rule::Background);
+    watch(window);
 }
 
-void HoverRules::watch(QWidget* widget, Rule rule) {
+void HoverRules::watch(QWidget* widget) {
     widget->setMouseTracking(true);
+    widget->removeEventFilter(this);
     widget->installEventFilter(this);
-    rules_.insert(widget, rule);
+}
+
+HoverRules::Rule HoverRules::ruleFor(const QObject* watched) const {
+    // The part of a control that was moved over (a list's viewport, say) follows the nearest
+    // control that has a rule of its own.
+    for (const QObject* o = watched; o; o = o->parent()) {
+        const auto found = rules_.constFind(o);
+        if (found != rules_.constEnd()) return *found;
+    }
+    return Rule::None;
 }
 
 bool HoverRules::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
-        switch (rules_.value(watched, Rule::None)) {
+        switch (ruleFor(watched)) {
             case Rule::Button:
                 pointer_.hoverButton();
                 break;

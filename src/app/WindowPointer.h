@@ -62,7 +62,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void watch(QWidget* widget, Rule rule);
+    void watch(QWidget* widget);
+    Rule ruleFor(const QObject* watched) const;
     WindowPointer& pointer_;
     QHash<const QObject*, Rule> rules_;
 };

@@ -1,1 +1,4 @@
-# Files of this subsystem are added here as it grows.
+list(APPEND UI_SOURCES
+    mainwindow/Form2.cpp
+    mainwindow/TableLists.cpp
+)

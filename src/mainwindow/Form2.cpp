@@ -1,0 +1,251 @@
+#include "mainwindow/Form2.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/AppInfo.h"
+#include "app/ChangeHandlers.h"
+#include "app/Dialogs.h"
+#include "app/Form1.h"
+#include "app/PathUtils.h"
+#include "app/ProgramEnd.h"
+#include "app/Settings.h"
+#include "app/Steps.h"
+#include "app/WindowSetup.h"
+#include "files/UploadList.h"
+
+namespace {
+QGroupBox* makeFrame(QWidget* parent, const QString& caption, QRect geometry) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setGeometry(geometry);
+    return frame;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& caption, QRect geometry) {
+    auto* label = new QLabel(caption, parent);
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QListWidget* makeList(QWidget* parent, QRect geometry) {
+    auto* list = new QListWidget(parent);
+    list->setGeometry(geometry);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    return list;
+}
+
+QLineEdit* makeBox(QWidget* parent, QRect geometry) {
+    auto* box = new QLineEdit(parent);
+    box->setGeometry(geometry);
+    return box;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption, QRect geometry) {
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(geometry);
+    button->setFont(ArialFont(11.25, true));
+    button->setAutoDefault(false);
+    return button;
+}
+
+Location form2(const char* procedure) {
+    return Location::of(QStringLiteral("Form2"), QString::fromLatin1(procedure));
+}
+}  // namespace
+
+Form2::Form2(Dialogs& dialogs, Form1& login) : dialogs_(dialogs), login_(login), pointer_(*this) {
+    setObjectName(QStringLiteral("Form2"));
+    MakeFixedWindow(*this, QSize(Twips(11880), Twips(6930)));
+    setFont(ArialFont(9, true));
+    buildControls();
+    connectHandlers();
+}
+
+Form2::~Form2() = default;
+
+void Form2::buildControls() {
+    Frame2 = makeFrame(this, QStringLiteral("Upload"), TwipsRect(120, 120, 5730, 6730));
+    Frame3 = makeFrame(Frame2, QStringLiteral("Select files to upload"),
+                       TwipsRect(165, 345, 5415, 2775));
+    ListView1 = new UploadList(Frame3);
+    ListView1->setGeometry(TwipsRect(240, 360, 4935, 1215));
+    ListView1->setFont(ArialFont(9, true));
+    ListView1->setDialogs(&dialogs_);
+    PushButton3 = makeButton(Frame3, QStringLiteral("Add Images or Other File(s)"),
+                             TwipsRect(240, 1680, 4935, 405));
+    PushButton4 = makeButton(Frame3, QStringLiteral("Add All Files In Folder"),
+                             TwipsRect(240, 2160, 4935, 405));
+    Frame4 = makeFrame(Frame2, QStringLiteral("Select table and field to upload to"),
+                       TwipsRect(165, 3240, 5415, 2775));
+    Label4 = makeLabel(Frame4, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
+    Label5 =
+        makeLabel(Frame4, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
+    List4 = makeList(Frame4, TwipsRect(240, 720, 2370, 1860));
+    List3 = makeList(Frame4, TwipsRect(2760, 720, 2370, 1860));
+    PushButton7 =
+        makeButton(Frame2, QStringLiteral("Start Uploading"), TwipsRect(120, 6150, 5415, 405));
+
+    Frame1 = makeFrame(this, QStringLiteral("Download"), TwipsRect(6030, 120, 5730, 5700));
+    Frame5 =
+        makeFrame(Frame1, QStringLiteral("Select table and field which contain images to save"),
+                  TwipsRect(180, 360, 5415, 4635));
+    Label3 = makeLabel(Frame5, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
+    Label2 =
+        makeLabel(Frame5, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
+    List1 = makeList(Frame5, TwipsRect(240, 720, 2370, 2310));
+    List2 = makeList(Frame5, TwipsRect(2760, 720, 2370, 2310));
+    Label8 = makeLabel(Frame5, QStringLiteral(" Save images to this folder:"),
+                       TwipsRect(240, 3120, 2415, 255));
+    Text1 = makeBox(Frame5, TwipsRect(2760, 3120, 1935, 330));
+    PushButton2 = makeButton(Frame5, QStringLiteral("..."), TwipsRect(4800, 3113, 325, 345));
+    Label6 = makeLabel(Frame5, QStringLiteral(" Use this as filename prefix:"),
+                       TwipsRect(240, 3600, 2415, 255));
+    Text2 = makeBox(Frame5, TwipsRect(2760, 3600, 2355, 330));
+    Label1 = makeLabel(Frame5, QStringLiteral(" Use this as an extension:"),
+                       TwipsRect(240, 4080, 2415, 255));
+    Text3 = makeBox(Frame5, TwipsRect(2760, 4080, 2355, 330));
+    PushButton1 = makeButton(Frame1, QStringLiteral("Start Saving Blob/Image As Local File"),
+                             TwipsRect(180, 5160, 5415, 405));
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setGeometry(TwipsRect(6030, 5930, 5730, 405));
+    ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    PushButton5 =
+        makeButton(this, QStringLiteral("Switch MySQL Database"), TwipsRect(6030, 6450, 5730, 405));
+
+    // Tab order by tab index; the frames, labels and the progress bar take no focus.
+    QWidget* tabOrder[] = {Text3,       Text2,       Text1,       List2,       List1,
+                           ListView1,   List3,       List4,       PushButton2, PushButton1,
+                           PushButton3, PushButton4, PushButton5, PushButton7};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    ProgressBar1->setFocusPolicy(Qt::NoFocus);
+    Text3->setFocus();
+}
+
+void Form2::connectHandlers() {
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
+    connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
+    connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
+    // A list's click fires whenever its selected row changes, by the user or by the program.
+    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) List1_Click();
+    });
+    connect(List4, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) List4_Click();
+    });
+
+    changes_ = new ChangeHandlers(dialogs_, QStringLiteral("Form2"), this);
+    changes_->connect(Text1, QStringLiteral("Text1_Change"),
+                      [this] { Settings::write(QStringLiteral("Destination"), Text1->text()); });
+    changes_->connect(Text2, QStringLiteral("Text2_Change"),
+                      [this] { Settings::write(QStringLiteral("Prefix"), Text2->text()); });
+    changes_->connect(Text3, QStringLiteral("Text3_Change"),
+                      [this] { Settings::write(QStringLiteral("Extension"), Text3->text()); });
+
+    hover_ = new HoverRules(pointer_, this);
+    hover_->addWindow(this);
+    for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, PushButton2, PushButton3,
+                                                      PushButton4, PushButton5, PushButton7})
+        hover_->add(w, HoverRules::Rule::Button);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Frame4, Frame5, Label1, Label6,
+                                         Label8, List1, List2, Text1, Text2, Text3})
+        hover_->add(w, HoverRules::Rule::Background);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label2, Label3, Label4, Label5, List3, List4,
+                                                      ProgressBar1})
+        hover_->add(w, HoverRules::Rule::None);
+    // The file list applies the background rule itself, on every move over it.
+    ListView1->setAttribute(Qt::WA_NoMousePropagation);
+    connect(ListView1, &UploadList::mouseMovedOver, this, [this] { pointer_.hoverBackground(); });
+}
+
+void Form2::Form_Load() {
+    Steps steps(dialogs_, form2("Form_Load"));
+    steps.run(100, [&] { ApplySystemColors(*this); });
+    steps.run(102, [&] { setWindowIcon(AppIcon()); });
+    const QString pointerFile = PointerFilePath(login_.environment().programFolder);
+    bool pointerFileExists = false;
+    steps.run(106, [&] { pointerFileExists = PathExists(pointerFile); });
+    steps.run(108, [&] {
+        if (pointerFileExists) pointer_.loadCustomImage(pointerFile);
+    });
+    steps.run(110, [&] { setWindowTitle(kProductName); });
+    // The boxes count as changed at every load, so the three keys are written back each time and
+    // the first start stores the defaults.
+    steps.run(112, [&] {
+        changes_->load(Text1, Settings::read(QStringLiteral("Destination"), GetDesktopFolder()));
+    });
+    steps.run(114, [&] { changes_->load(Text2, Settings::read(QStringLiteral("Prefix"))); });
+    steps.run(116, [&] { changes_->load(Text3, Settings::read(QStringLiteral("Extension"))); });
+    steps.run(118, [&] { ListView1->setHeaderLabels({QStringLiteral("Images")}); });
+    steps.run(120, [&] { ListView1->setColumnWidth(0, Twips(4000)); });
+}
+
+void Form2::showWindow() {
+    if (!shownBefore_) {
+        CenterOnScreen(*this);
+        shownBefore_ = true;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form2::PushButton2_Click() {
+    Steps steps(dialogs_, form2("PushButton2_Click"));
+    QString chosen;
+    steps.run(100, [&] {
+        chosen = dialogs_.browseForFolder(this, QStringLiteral("Please select folder:"),
+                                          Settings::read(QStringLiteral("LastFolderDot")));
+    });
+    if (!steps.passes(102, [&] { return !chosen.isEmpty(); })) return;
+    steps.run(104, [&] {
+        changes_->setText(Text1, chosen);
+        Settings::write(QStringLiteral("LastFolderDot"), chosen);
+    });
+}
+
+void Form2::PushButton5_Click() {
+    Steps steps(dialogs_, form2("PushButton5_Click"));
+    steps.run(100, [&] { login_.show(); });
+    steps.run(102, [&] { hide(); });
+}
+
+void Form2::PushButton1_Click() {}
+void Form2::PushButton3_Click() {}
+void Form2::PushButton4_Click() {}
+void Form2::PushButton7_Click() {}
+void Form2::List1_Click() {}
+void Form2::List4_Click() {}
+
+void Form2::ListFieldsOfTable(QListWidget&, QListWidget&, const QString&) {}
+
+void Form2::setBusy(bool busy) {
+    busy_ = busy;
+    for (QPushButton* b :
+         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
+        b->setEnabled(!busy);
+    if (busy)
+        pointer_.setHourglass();
+    else
+        pointer_.setDefault();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    // Form_Unload: closing the main window ends the program, the hidden login window with it.
+    event->accept();
+    EndProgram();
+}

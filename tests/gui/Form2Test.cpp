@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/Form1.h"
+#include "app/PathUtils.h"
+#include "app/Settings.h"
+#include "app/WindowSetup.h"
+#include "files/UploadList.h"
+#include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestServer.h"
+
+namespace {
+
+using Shape = WindowPointer::Shape;
+
+class Form2Test : public ::testing::Test {
+protected:
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(Form2Test, FirstLoadShowsTheDesktopAndStoresAllThreeFields) {
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    const QString desktop = GetDesktopFolder();
+    EXPECT_TRUE(desktop.endsWith(QDir::separator()));
+    EXPECT_EQ(form.Text1->text(), desktop);
+    EXPECT_EQ(form.Text2->text(), "");
+    EXPECT_EQ(form.Text3->text(), "");
+    const QMap<QString, QString> want{{"Destination", desktop}, {"Prefix", ""}, {"Extension", ""}};
+    EXPECT_EQ(StoredValues(settings.settingsFile()), want);
+    EXPECT_EQ(form.windowTitle(), "Vantrelle");
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Form2Test, StoredAndEmptiedValuesComeBackAsTheyWereLeft) {
+    Settings::write("Destination", "");
+    Settings::write("Prefix", "img");
+    Settings::write("Extension", "jpg");
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    EXPECT_EQ(form.Text1->text(), "");
+    EXPECT_EQ(form.Text2->text(), "img");
+    EXPECT_EQ(form.Text3->text(), "jpg");
+    form.Text3->setText("png");
+    form.Text2->clear();
+    EXPECT_EQ(Settings::read("Extension"), "png");
+    EXPECT_EQ(Settings::read("Prefix", "unset"), "");
+    EXPECT_EQ(Settings::read("Destination", "unset"), "");
+}
+
+TEST_F(Form2Test, TheWindowHasItsLayoutFocusAndColours) {
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    EXPECT_EQ(form.size(), QSize(792, 462));
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form.Frame2->geometry(), QRect(8, 8, 382, 449));
+    EXPECT_EQ(form.ListView1->parentWidget(), form.Frame3);
+    EXPECT_EQ(form.ListView1->geometry(), QRect(16, 24, 329, 81));
+    EXPECT_EQ(form.PushButton2->geometry(), QRect(320, 208, 22, 23));
+    EXPECT_EQ(form.ProgressBar1->geometry(), QRect(402, 395, 382, 27));
+    EXPECT_EQ(form.Label8->text(), " Save images to this folder:");
+    EXPECT_EQ(form.ListView1->headerItem()->text(0), "Images");
+    EXPECT_EQ(form.ListView1->columnWidth(0), 267);
+    EXPECT_EQ(form.PushButton1->font().pointSizeF(), 11.25);
+    EXPECT_TRUE(form.List1->font().bold());
+    EXPECT_EQ(form.focusWidget(), form.Text3);
+    const QColor face = SystemFaceColour();
+    EXPECT_EQ(form.palette().color(QPalette::Window), face);
+    EXPECT_EQ(form.Frame5->palette().color(QPalette::Window), face);
+    EXPECT_EQ(form.Label1->palette().color(QPalette::Window), face);
+    EXPECT_EQ(form.List1->viewport()->palette().color(QPalette::Base),
+              QApplication::palette().color(QPalette::Base));
+}
+
+TEST_F(Form2Test, TheDestinationBrowseStoresTheFolderAndStartsThereNextTime) {
+    Settings::write("LastFolderDot", "/srv/start");
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    const QString before = form.Text1->text();
+    form.PushButton2->click();  // cancelled
+    EXPECT_EQ(form.Text1->text(), before);
+    EXPECT_EQ(Settings::read("LastFolderDot"), "/srv/start");
+    dialogs.folderAnswers = {"/srv/pictures"};
+    form.PushButton2->click();
+    EXPECT_EQ(form.Text1->text(), "/srv/pictures");
+    EXPECT_EQ(Settings::read("Destination"), "/srv/pictures");
+    EXPECT_EQ(Settings::read("LastFolderDot"), "/srv/pictures");
+    form.PushButton2->click();
+    QStringList starts, prompts;
+    for (const auto& call : dialogs.calls) {
+        starts << call.extra;
+        prompts << call.text;
+    }
+    EXPECT_EQ(starts, (QStringList{"/srv/start", "/srv/start", "/srv/pictures"}));
+    EXPECT_EQ(prompts, (QStringList(3, "Please select folder:")));
+}
+
+TEST_F(Form2Test, SwitchingBackShowsTheLoginWindowAndKeepsEverything) {
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    form.List2->addItem("picture");
+    form.ListView1->appendPath("/tmp/a.png");
+    form.Text2->setText("img");
+    form.showWindow();
+    form.PushButton5->click();
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.List2->count(), 1);
+    EXPECT_EQ(form.ListView1->paths(), QStringList{"/tmp/a.png"});
+    EXPECT_EQ(form.Text2->text(), "img");
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Form2Test, HoveringFollowsTheRulesOfEachControl) {
+    folder.addPointerImage();
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    ASSERT_TRUE(form.pointer().hasCustomImage());
+    struct Step {
+        QWidget* over;
+        Shape want;
+    };
+    const Step walk[] = {
+        {form.PushButton7, Shape::Custom}, {form.List4, Shape::Custom},
+        {form.Label2, Shape::Custom},      {form.ProgressBar1, Shape::Custom},
+        {form.List3, Shape::Custom},       {form.Frame4, Shape::Default},
+        {form.PushButton2, Shape::Custom}, {form.Label5, Shape::Custom},
+        {form.Label8, Shape::Default},     {form.PushButton1, Shape::Custom},
+        {form.List2, Shape::Default},      {form.PushButton3, Shape::Custom},
+        {form.ListView1, Shape::Default},  {form.PushButton4, Shape::Custom},
+        {form.Text1, Shape::Default},      {form.PushButton5, Shape::Custom},
+        {&form, Shape::Default},
+    };
+    for (const Step& s : walk) {
+        MoveOver(s.over);
+        EXPECT_EQ(form.pointer().shape(), s.want) << s.over->metaObject()->className();
+    }
+    form.pointer().setHourglass();
+    for (QWidget* w : {static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.Frame1),
+                       static_cast<QWidget*>(form.ListView1), static_cast<QWidget*>(&form)}) {
+        MoveOver(w);
+        EXPECT_EQ(form.pointer().shape(), Shape::Hourglass);
+    }
+}
+
+TEST_F(Form2Test, ClosingTheMainWindowEndsTheProgramThoughTheLoginWindowIsHidden) {
+    EndWatch end;
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    form.showWindow();
+    form.close();
+    EXPECT_EQ(end.ends, 1);
+}
+
+}  // namespace
