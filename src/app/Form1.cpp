@@ -18,6 +18,7 @@
 #include "app/WindowSetup.h"
 #include "db/Connection.h"
 #include "mainwindow/Form2.h"
+#include "mainwindow/TableLists.h"
 
 namespace {
 constexpr int kGreetingNumber = 7;
@@ -196,6 +197,14 @@ void Form1::PushButton3_Click() {
     Steps steps(dialogs_,
                 Location::of(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
     if (!steps.passes(100, [&] { return CanConnectToMySQL(profile()); })) return;
+    // The first use of the main window loads it, before either list is filled.
+    steps.run(102, [&] { AddMySQLToList1(dialogs_, *mainWindow().List1, profile()); });
+    steps.run(104, [&] { AddMySQLToList1(dialogs_, *mainWindow().List4, profile()); });
+    steps.run(106, [&] { mainWindow().showWindow(); });
+    steps.run(108, [&] {
+        hide();
+        handedOver_ = true;
+    });
 }
 
 void Form1::PushButton4_Click() {

@@ -31,7 +31,9 @@ void setBackground(QWidget& widget, const QColor& colour) {
     QPalette palette = widget.palette();
     palette.setColor(QPalette::Window, colour);
     widget.setPalette(palette);
-    widget.setAutoFillBackground(true);
+    // The window paints the colour; its frames and labels show it through, so that they blend
+    // with the panel a frame's style draws.
+    if (widget.isWindow()) widget.setAutoFillBackground(true);
 }
 
 bool takesFaceColour(const QWidget* control) {

@@ -18,6 +18,8 @@
 #include "app/Settings.h"
 #include "app/Steps.h"
 #include "app/WindowSetup.h"
+#include "db/Discovery.h"
+#include "db/Openers.h"
 #include "files/UploadList.h"
 
 namespace {
@@ -228,10 +230,32 @@ void Form2::PushButton1_Click() {}
 void Form2::PushButton3_Click() {}
 void Form2::PushButton4_Click() {}
 void Form2::PushButton7_Click() {}
-void Form2::List1_Click() {}
-void Form2::List4_Click() {}
+void Form2::List1_Click() {
+    ListFieldsOfTable(*List1, *List2, QStringLiteral("List1_Click"));
+}
 
-void Form2::ListFieldsOfTable(QListWidget&, QListWidget&, const QString&) {}
+void Form2::List4_Click() {
+    ListFieldsOfTable(*List4, *List3, QStringLiteral("List4_Click"));
+}
+
+void Form2::ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QString& procedure) {
+    // A failure (a table dropped meanwhile, a lost server) is reported under the click and leaves
+    // the field list as it was; the pointer is restored either way.
+    Steps steps(dialogs_, Location::of(QStringLiteral("Form2"), procedure));
+    const WindowPointer::Shape before = pointer_.shape();
+    pointer_.setHourglass();
+    std::unique_ptr<Connection> connection;
+    QStringList names;
+    const QString table = tables.currentItem() ? tables.currentItem()->text() : QString();
+    if (steps.runOrStop(104, [&] { connection = OpenFieldListConnection(login_.profile()); }) &&
+        steps.runOrStop(108, [&] { names = FieldNames(*connection, table); })) {
+        fields.clear();
+        fields.addItems(names);
+    }
+    // A run that was already busy (the list clicked during an upload) keeps its hourglass.
+    pointer_.set(before == WindowPointer::Shape::Hourglass ? before
+                                                           : WindowPointer::Shape::Default);
+}
 
 void Form2::setBusy(bool busy) {
     busy_ = busy;

@@ -319,13 +319,6 @@ TEST_F(Form1Test, ClosingTheLoginWindowEndsTheProgram) {
 
 class Form1ServerTest : public DatabaseTest {
 protected:
-    void typeProfile(Form1& form, const ConnectionProfile& p) {
-        form.Text1->setText(p.server);
-        form.Text2->setText(p.user);
-        form.Text3->setText(p.password);
-        form.Text4->setText(p.database);
-        form.Text5->setText(p.port);
-    }
     std::vector<Shape> shapesWhileShown(Form1& form) {
         std::vector<Shape> shapes;
         dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
@@ -342,7 +335,7 @@ protected:
 
 TEST_F(Form1ServerTest, TestConnectionSaysWhetherTheServerTakesTheProfile) {
     Form1 form(dialogs, folder.environment());
-    typeProfile(form, profile());
+    TypeProfile(form, profile());
     EXPECT_EQ(shapesWhileShown(form), std::vector<Shape>{Shape::Hourglass});
     EXPECT_EQ(dialogs.shownTexts(), QStringList{"Connection successful."});
     EXPECT_EQ(form.pointer().shape(), Shape::Default);
@@ -357,11 +350,8 @@ TEST_F(Form1ServerTest, TestConnectionSaysWhetherTheServerTakesTheProfile) {
 
 TEST_F(Form1ServerTest, ARefusedStoredProfileLeavesTheWindowUpWithoutAMessage) {
     ConnectionProfile p = profile();
-    Settings::write("MyServer", p.server);
-    Settings::write("MyUser", p.user);
-    Settings::write("MyPassword", "not the password");
-    Settings::write("MyDatabase", p.database);
-    Settings::write("MyPort", p.port);
+    p.password = "not the password";
+    StoreProfile(p);
     Form1 form(dialogs, folder.environment());
     form.start();
     EXPECT_TRUE(form.isVisible());

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -10,6 +12,7 @@
 
 #include "app/Form1.h"
 #include "app/ProgramEnd.h"
+#include "app/Settings.h"
 
 // A mouse move with no button held, delivered to the widget as the platform would deliver it:
 // through the application, so Qt's own rules of which widget hears it apply.
@@ -64,3 +67,28 @@ public:
     ~EndWatch() { SetProgramEnding({}); }
     int ends = 0;
 };
+
+// Types a profile into the login window's five boxes.
+inline void TypeProfile(Form1& form, const ConnectionProfile& p) {
+    form.Text1->setText(p.server);
+    form.Text2->setText(p.user);
+    form.Text3->setText(p.password);
+    form.Text4->setText(p.database);
+    form.Text5->setText(p.port);
+}
+
+// Stores a profile as the login window's edits would.
+inline void StoreProfile(const ConnectionProfile& p) {
+    Settings::write(QStringLiteral("MyServer"), p.server);
+    Settings::write(QStringLiteral("MyUser"), p.user);
+    Settings::write(QStringLiteral("MyPassword"), p.password);
+    Settings::write(QStringLiteral("MyDatabase"), p.database);
+    Settings::write(QStringLiteral("MyPort"), p.port);
+}
+
+// The texts of a list box, first item first.
+inline QStringList Items(const QListWidget* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+    return texts;
+}

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/Form1.h"
+#include "files/UploadList.h"
+#include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
+#include "mainwindow/TableLists.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestServer.h"
+
+namespace {
+
+class NextTest : public DatabaseTest {
+protected:
+    void SetUp() override {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        exec("CREATE TABLE sys_users (a INT)");
+        exec("CREATE TABLE SYSLOG (a INT)");
+        exec("CREATE TABLE orders (id INT, `my data` BLOB, note TEXT)");
+        exec("CREATE TABLE sy (b INT)");
+        exec("CREATE TABLE `big pictures` (pic LONGBLOB, name VARCHAR(10))");
+    }
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(NextTest, NextFillsBothTableListsAndTheFirstTablesColumnsThenSwapsWindows) {
+    Form1 login(dialogs, folder.environment());
+    login.show();
+    TypeProfile(login, profile());
+    login.PushButton3->click();
+    ASSERT_NE(login.loadedMainWindow(), nullptr);
+    Form2& form = *login.loadedMainWindow();
+    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.shownTexts().join("\n").toStdString();
+    QStringList tables = Items(form.List1);
+    EXPECT_EQ(Items(form.List4), tables);
+    tables.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(tables, (QStringList{"big pictures", "orders", "sy"}));
+    EXPECT_EQ(form.List1->currentRow(), 0);
+    EXPECT_EQ(form.List4->currentRow(), 0);
+    const QString first = form.List1->item(0)->text();
+    const QStringList columns = first == "orders" ? QStringList{"id", "my data", "note"}
+                                : first == "sy"   ? QStringList{"b"}
+                                                  : QStringList{"pic", "name"};
+    EXPECT_EQ(Items(form.List2), columns);
+    EXPECT_EQ(Items(form.List3), columns);
+    EXPECT_TRUE(form.List2->selectedItems().isEmpty());
+    EXPECT_TRUE(form.List3->selectedItems().isEmpty());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(login.isVisible());
+    EXPECT_EQ(form.pointer().shape(), WindowPointer::Shape::Default);
+}
+
+TEST_F(NextTest, ClickingATableListsItsColumnsEvenWithASpaceInItsName) {
+    Form1 login(dialogs, folder.environment());
+    TypeProfile(login, profile());
+    login.PushButton3_Click();
+    Form2& form = login.mainWindow();
+    const int row = Items(form.List4).indexOf("big pictures");
+    ASSERT_GE(row, 0);
+    form.List4->setCurrentRow(row);
+    EXPECT_EQ(Items(form.List3), (QStringList{"pic", "name"}));
+    form.List1->setCurrentRow(Items(form.List1).indexOf("orders"));
+    EXPECT_EQ(Items(form.List2), (QStringList{"id", "my data", "note"}));
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(NextTest, AFailedFieldListingIsReportedUnderTheClickAndThePointerComesBack) {
+    Form1 login(dialogs, folder.environment());
+    TypeProfile(login, profile());
+    login.PushButton3_Click();
+    Form2& form = login.mainWindow();
+    const QStringList before = Items(form.List2);
+    exec("DROP TABLE orders");
+    form.List1->setCurrentRow(Items(form.List1).indexOf("orders"));
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_TRUE(
+        dialogs.reports()[0].contains("in Tarnwick2021/08/31.Form2.List1_Click at line 108"))
+        << dialogs.reports()[0].toStdString();
+    EXPECT_EQ(Items(form.List2), before);
+    EXPECT_EQ(form.pointer().shape(), WindowPointer::Shape::Default);
+}
+
+TEST_F(NextTest, ACompleteStoredProfileOpensTheMainWindowAtStart) {
+    StoreProfile(profile());
+    Form1 login(dialogs, folder.environment());
+    login.start();
+    EXPECT_TRUE(login.handedOver());
+    EXPECT_FALSE(login.isVisible());
+    ASSERT_NE(login.loadedMainWindow(), nullptr);
+    EXPECT_TRUE(login.loadedMainWindow()->isVisible());
+    EXPECT_EQ(login.loadedMainWindow()->List1->count(), 3);
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(NextTest, NextWithARefusedProfileDoesNothingAtAll) {
+    Form1 login(dialogs, folder.environment());
+    login.show();
+    ConnectionProfile p = profile();
+    p.password = "wrong";
+    TypeProfile(login, p);
+    login.PushButton3->click();
+    EXPECT_EQ(login.loadedMainWindow(), nullptr);
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(NextTest, NextAfterSwitchingRefillsTheTablesAndKeepsTheRest) {
+    const QString other = database_ + "_b";
+    exec(QString("CREATE DATABASE `%1`").arg(other));
+    Form1 login(dialogs, folder.environment());
+    TypeProfile(login, profile());
+    login.PushButton3_Click();
+    Form2& form = login.mainWindow();
+    const QStringList fields = Items(form.List2);
+    form.ListView1->appendPath("/tmp/kept.bin");
+    form.PushButton5->click();
+    EXPECT_TRUE(login.isVisible());
+
+    login.Text4->setText(other);  // a database without tables
+    login.PushButton3->click();
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(form.List1->count(), 0);
+    EXPECT_EQ(form.List4->count(), 0);
+    EXPECT_EQ(Items(form.List2), fields);
+    EXPECT_EQ(form.ListView1->paths(), QStringList{"/tmp/kept.bin"});
+    EXPECT_TRUE(form.isVisible());
+
+    exec(QString("CREATE TABLE `%1`.photos (jpeg BLOB)").arg(other));
+    form.PushButton5->click();
+    login.PushButton3->click();
+    EXPECT_EQ(Items(form.List1), QStringList{"photos"});
+    EXPECT_EQ(Items(form.List3), QStringList{"jpeg"});
+    exec(QString("DROP DATABASE `%1`").arg(other));
+}
+
+TEST_F(NextTest, ATableListingThatCannotConnectIsReportedOnceAndEmptiesTheList) {
+    QListWidget list;
+    list.addItems({"stale", "tables"});
+    ConnectionProfile p = profile();
+    p.password = "wrong";
+    AddMySQLToList1(dialogs, list, p);
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_TRUE(
+        dialogs.reports()[0].contains("in Tarnwick2021/08/31.MySQL.AddMySQLToList1 at line 104"));
+    EXPECT_EQ(list.count(), 0);
+}
+
+}  // namespace
