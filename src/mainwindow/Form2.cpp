@@ -18,8 +18,12 @@
 #include "app/Settings.h"
 #include "app/Steps.h"
 #include "app/WindowSetup.h"
+#include "db/ColumnType.h"
 #include "db/Discovery.h"
+#include "db/Download.h"
 #include "db/Openers.h"
+#include "db/Upload.h"
+#include "files/AddFiles.h"
 #include "files/UploadList.h"
 
 namespace {
@@ -55,6 +59,16 @@ QPushButton* makeButton(QWidget* parent, const QString& caption, QRect geometry)
     button->setFont(ArialFont(11.25, true));
     button->setAutoDefault(false);
     return button;
+}
+
+bool HasSelection(const QListWidget& list) {
+    return !list.selectedItems().isEmpty();
+}
+
+// The text of the selected item, or the empty text when none is selected.
+QString SelectedText(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
 Location form2(const char* procedure) {
@@ -226,10 +240,95 @@ void Form2::PushButton5_Click() {
     steps.run(102, [&] { hide(); });
 }
 
-void Form2::PushButton1_Click() {}
-void Form2::PushButton3_Click() {}
-void Form2::PushButton4_Click() {}
-void Form2::PushButton7_Click() {}
+void Form2::PushButton1_Click() {
+    Steps steps(dialogs_, form2("PushButton1_Click"));
+    if (!steps.passes(102, [&] { return HasSelection(*List2); }))
+        return dialogs_.message(QStringLiteral("Please select blob field."));
+    if (!steps.passes(104, [&] { return FolderExists(Text1->text()); }))
+        return dialogs_.message(QStringLiteral("Folder does not appear to be valid."));
+    if (!steps.passes(106, [&] { return !Text3->text().isEmpty(); }))
+        return dialogs_.message(QStringLiteral("Please give a file extension such as bmp."));
+    steps.run(108, [&] { DoEvents(); });
+    std::unique_ptr<Connection> connection;
+    // A connection that does not open is reported once and ends the download: there is nothing
+    // the remaining steps could do without it.
+    if (!steps.runOrStop(110, [&] { connection = OpenDownloadConnection(login_.profile()); }))
+        return;
+    steps.run(112, [&] { setBusy(true); });
+    steps.run(114, [&] {
+        const DownloadResult result =
+            DownloadBlobs(*connection, SelectedText(*List1), SelectedText(*List2), Text2->text(),
+                          Text1->text(), Text3->text());
+        dialogs_.message(result.wrongType ? WrongTypeMessage(result.adoType)
+                                          : QStringLiteral("Done."));
+    });
+    steps.run(116, [&] { setBusy(false); });
+    steps.run(118, [&] { connection.reset(); });
+}
+
+namespace {
+// The main window's side of an upload: the progress bar moves, the window keeps painting and
+// each stored file is announced.
+class WindowTransferEvents final : public TransferEvents {
+public:
+    WindowTransferEvents(Dialogs& dialogs, QProgressBar& bar) : dialogs_(dialogs), bar_(bar) {}
+    void progressRange(int minimum, int maximum) override { bar_.setRange(minimum, maximum); }
+    void progressValue(int value) override { bar_.setValue(value); }
+    void yield() override { DoEvents(); }
+    void fileStored(const QString&) override {
+        dialogs_.message(QStringLiteral("File Stored"));
+        bar_.setValue(0);
+    }
+
+private:
+    Dialogs& dialogs_;
+    QProgressBar& bar_;
+};
+}  // namespace
+
+void Form2::PushButton7_Click() {
+    Steps steps(dialogs_, form2("PushButton7_Click"));
+    if (!steps.passes(102, [&] { return ListView1->count() > 0; }))
+        return dialogs_.message(QStringLiteral("No files added."));
+    if (!steps.passes(104, [&] { return HasSelection(*List3); }))
+        return dialogs_.message(QStringLiteral("Please select blob field."));
+    steps.run(106, [&] {
+        DoEvents();
+        setBusy(true);
+    });
+    // What the run works on is taken once, at its start: the list may change while the upload
+    // lets the event loop turn (a double-click removes a row), the run does not.
+    const QString table = SelectedText(*List4);
+    const QString field = SelectedText(*List3);
+    const QStringList paths = ListView1->paths();
+    std::unique_ptr<Connection> connection;
+    // A connection that does not open is reported once and ends the run: every file would only
+    // fail the same way, and "Done." would claim a success.
+    if (!steps.runOrStop(108, [&] { connection = OpenUploadConnection(login_.profile()); }))
+        return setBusy(false);
+    WindowTransferEvents events(dialogs_, *ProgressBar1);
+    for (const QString& path : paths) {
+        steps.run(110, [&] {
+            if (FileExists(path))
+                UploadFileToBlob(*connection, table, field, path, events);
+            else
+                dialogs_.message(QStringLiteral("File does not appear to be valid."));
+        });
+    }
+    steps.run(112, [&] { dialogs_.message(QStringLiteral("Done.")); });
+    steps.run(114, [&] {
+        connection->close();
+        setBusy(false);
+    });
+}
+
+void Form2::PushButton3_Click() {
+    AddImagesOrOtherFiles(dialogs_, this, *ListView1);
+}
+
+void Form2::PushButton4_Click() {
+    AddAllFilesInFolder(dialogs_, this, *ListView1, [this](bool busy) { setBusy(busy); });
+}
 void Form2::List1_Click() {
     ListFieldsOfTable(*List1, *List2, QStringLiteral("List1_Click"));
 }

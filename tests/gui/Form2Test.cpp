@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include "app/Form1.h"
 #include "app/PathUtils.h"
@@ -153,6 +154,27 @@ TEST_F(Form2Test, HoveringFollowsTheRulesOfEachControl) {
         MoveOver(w);
         EXPECT_EQ(form.pointer().shape(), Shape::Hourglass);
     }
+}
+
+TEST_F(Form2Test, TheAddButtonsFillTheFileList) {
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    QTemporaryDir tree;
+    QDir(tree.path()).mkpath("sub");
+    for (const char* name : {"a.txt", "sub/b.txt", "c.png"}) {
+        QFile f(tree.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    dialogs.fileAnswers = {{tree.filePath("c.png")}};
+    form.PushButton3->click();
+    dialogs.inputAnswers = {"txt"};
+    dialogs.folderAnswers = {tree.path()};
+    form.PushButton4->click();
+    EXPECT_EQ(form.ListView1->paths(), (QStringList{tree.filePath("c.png"), tree.filePath("a.txt"),
+                                                    tree.filePath("sub/b.txt")}));
+    EXPECT_EQ(form.pointer().shape(), Shape::Default);
+    EXPECT_TRUE(form.PushButton4->isEnabled());
+    EXPECT_TRUE(dialogs.reports().isEmpty());
 }
 
 TEST_F(Form2Test, ClosingTheMainWindowEndsTheProgramThoughTheLoginWindowIsHidden) {

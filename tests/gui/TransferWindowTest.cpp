@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/Form1.h"
+#include "db/ColumnType.h"
+#include "files/UploadList.h"
+#include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestServer.h"
+
+namespace {
+
+using Shape = WindowPointer::Shape;
+
+QByteArray Pattern(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) % 256);
+    return bytes;
+}
+
+class TransferTest : public DatabaseTest {
+protected:
+    void SetUp() override {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB, note TEXT)");
+        login = std::make_unique<Form1>(dialogs, folder.environment());
+        TypeProfile(*login, profile());
+        login->PushButton3_Click();
+        form = &login->mainWindow();
+        dialogs.clear();
+    }
+    void choose(QListWidget* tables, QListWidget* fields, const QString& table,
+                const QString& field) {
+        tables->setCurrentRow(Items(tables).indexOf(table));
+        fields->setCurrentRow(Items(fields).indexOf(field));
+    }
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(files.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+    bool buttonsEnabled() const {
+        for (const QPushButton* b : {form->PushButton1, form->PushButton2, form->PushButton3,
+                                     form->PushButton4, form->PushButton5, form->PushButton7})
+            if (!b->isEnabled()) return false;
+        return true;
+    }
+    void breakTheProfile() { login->Text3->setText("wrong"); }
+
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+    QTemporaryDir files;
+    std::unique_ptr<Form1> login;
+    Form2* form = nullptr;
+};
+
+TEST_F(TransferTest, TheDownloadChecksItsInputsInOrderBeforeConnecting) {
+    breakTheProfile();  // any connection attempt would be reported
+    writeFile("plain.txt", "x");
+    struct Case {
+        bool field;
+        QString folder;
+        QString extension;
+        QString want;
+    };
+    const Case cases[] = {
+        {false, files.path(), "jpg", "Please select blob field."},
+        {true, files.filePath("missing"), "jpg", "Folder does not appear to be valid."},
+        {true, files.filePath("plain.txt"), "jpg", "Folder does not appear to be valid."},
+        {true, "", "jpg", "Folder does not appear to be valid."},
+        {true, files.path(), "", "Please give a file extension such as bmp."},
+    };
+    for (const Case& c : cases) {
+        dialogs.clear();
+        form->List1->setCurrentRow(0);
+        form->List2->clearSelection();
+        if (c.field) form->List2->setCurrentRow(1);
+        form->Text1->setText(c.folder);
+        form->Text3->setText(c.extension);
+        form->PushButton1->click();
+        EXPECT_EQ(dialogs.shownTexts(), QStringList{c.want}) << c.want.toStdString();
+    }
+}
+
+TEST_F(TransferTest, TheDownloadWritesOneNumberedFilePerValueAndSaysDone) {
+    exec("INSERT INTO pics (data) VALUES ('A'), (NULL), ('BB'), ('')");
+    choose(form->List1, form->List2, "pics", "data");
+    form->Text1->setText(files.path());
+    form->Text2->setText("img");
+    form->Text3->setText("jpg");
+    form->PushButton1->click();
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{"Done."});
+    QDir dir(files.path());
+    EXPECT_EQ(dir.entryList(QDir::Files, QDir::Name),
+              (QStringList{"img1.jpg", "img3.jpg", "img4.jpg"}));
+    QFile third(dir.filePath("img3.jpg"));
+    ASSERT_TRUE(third.open(QIODevice::ReadOnly));
+    EXPECT_EQ(third.readAll(), "BB");
+    EXPECT_EQ(QFileInfo(dir.filePath("img4.jpg")).size(), 0);
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+    EXPECT_TRUE(buttonsEnabled());
+}
+
+TEST_F(TransferTest, ATextColumnShowsTheTypeMessageAndWritesNothing) {
+    exec("INSERT INTO pics (note) VALUES ('words')");
+    choose(form->List1, form->List2, "pics", "note");
+    form->Text1->setText(files.path());
+    form->Text3->setText("txt");
+    form->PushButton1->click();
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{WrongTypeMessage(203)});
+    EXPECT_TRUE(QDir(files.path()).isEmpty());
+}
+
+TEST_F(TransferTest, ADownloadThatCannotConnectIsReportedOnceAndEnds) {
+    choose(form->List1, form->List2, "pics", "data");
+    form->Text1->setText(files.path());
+    form->Text3->setText("jpg");
+    breakTheProfile();
+    form->PushButton1->click();
+    ASSERT_EQ(dialogs.shownTexts().size(), 1) << dialogs.shownTexts().join("\n").toStdString();
+    EXPECT_TRUE(dialogs.reports()[0].contains("Form2.PushButton1_Click at line 110\r\r"));
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+    EXPECT_TRUE(buttonsEnabled());
+}
+
+TEST_F(TransferTest, ADownloadOfADroppedTableIsReportedWithoutDone) {
+    choose(form->List1, form->List2, "pics", "data");
+    form->Text1->setText(files.path());
+    form->Text3->setText("jpg");
+    exec("DROP TABLE pics");
+    form->PushButton1->click();
+    ASSERT_EQ(dialogs.shownTexts().size(), 1);
+    EXPECT_TRUE(dialogs.reports()[0].contains("Form2.PushButton1_Click at line 114\r\r"));
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+}
+
+TEST_F(TransferTest, TheUploadChecksItsInputsInOrder) {
+    breakTheProfile();
+    form->PushButton7->click();
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{"No files added."});
+    dialogs.clear();
+    form->ListView1->appendPath(writeFile("a.bin", "a"));
+    form->List3->clearSelection();
+    form->PushButton7->click();
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{"Please select blob field."});
+}
+
+TEST_F(TransferTest, EachListedFileBecomesARowAndTheRunSaysWhatHappened) {
+    const QByteArray first = Pattern(25000);
+    const QByteArray third = Pattern(10);
+    form->ListView1->appendPath(writeFile("one.bin", first));
+    const QString gone = writeFile("two.bin", "soon gone");
+    form->ListView1->appendPath(gone);
+    form->ListView1->appendPath(writeFile("empty.bin", ""));
+    form->ListView1->appendPath(writeFile("three.bin", third));
+    QFile::remove(gone);
+    const QStringList listed = form->ListView1->paths();
+    choose(form->List4, form->List3, "pics", "data");
+
+    std::vector<std::pair<Shape, bool>> duringRun;
+    dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
+        duringRun.emplace_back(form->pointer().shape(), buttonsEnabled());
+    };
+    std::vector<int> progress;
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged,
+                     [&](int v) { progress.push_back(v); });
+    form->PushButton7->click();
+    dialogs.whileShown = nullptr;
+
+    EXPECT_EQ(dialogs.shownTexts(), (QStringList{"File Stored", "File does not appear to be valid.",
+                                                 "File Stored", "Done."}));
+    for (const auto& [shape, enabled] : duringRun) {
+        EXPECT_EQ(shape, Shape::Hourglass);
+        EXPECT_FALSE(enabled);
+    }
+    EXPECT_EQ(progress, (std::vector<int>{1, 2, 0}));
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "2");
+    EXPECT_EQ(scalar("SELECT SHA2(data, 256) FROM pics ORDER BY id LIMIT 1"),
+              QCryptographicHash::hash(first, QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(scalar("SELECT LENGTH(data) FROM pics ORDER BY id DESC LIMIT 1"), "10");
+    EXPECT_EQ(form->ListView1->paths(), listed);
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+    EXPECT_TRUE(buttonsEnabled());
+}
+
+TEST_F(TransferTest, AnUploadThatCannotConnectIsReportedOnceWithoutDone) {
+    form->ListView1->appendPath(writeFile("a.bin", "a"));
+    form->ListView1->appendPath(writeFile("b.bin", "b"));
+    choose(form->List4, form->List3, "pics", "data");
+    breakTheProfile();
+    form->PushButton7->click();
+    ASSERT_EQ(dialogs.shownTexts().size(), 1) << dialogs.shownTexts().join("\n").toStdString();
+    EXPECT_TRUE(dialogs.reports()[0].contains("Form2.PushButton7_Click at line 108\r\r"));
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+    EXPECT_TRUE(buttonsEnabled());
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "0");
+}
+
+TEST_F(TransferTest, AFileUploadedAndDownloadedAgainIsByteIdentical) {
+    const QByteArray bytes = Pattern(70001);
+    form->ListView1->appendPath(writeFile("original.bin", bytes));
+    choose(form->List4, form->List3, "pics", "data");
+    form->PushButton7->click();
+    QTemporaryDir out;
+    choose(form->List1, form->List2, "pics", "data");
+    form->Text1->setText(out.path());
+    form->Text2->setText("copy");
+    form->Text3->setText("bin");
+    form->PushButton1->click();
+    EXPECT_EQ(dialogs.shownTexts(), (QStringList{"File Stored", "Done.", "Done."}));
+    QFile copy(out.filePath("copy1.bin"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), bytes);
+}
+
+TEST_F(TransferTest, ClosingTheWindowDuringAnUploadEndsTheProgram) {
+    EndWatch end;
+    form->ListView1->appendPath(writeFile("a.bin", "a"));
+    choose(form->List4, form->List3, "pics", "data");
+    form->showWindow();
+    dialogs.whileShown = [&](const ScriptedDialogs::Call& call) {
+        if (call.text == "File Stored") form->close();
+    };
+    form->PushButton7->click();
+    dialogs.whileShown = nullptr;
+    EXPECT_EQ(end.ends, 1);
+}
+
+}  // namespace
