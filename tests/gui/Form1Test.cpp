@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
 
@@ -15,6 +13,7 @@
 #include "app/Settings.h"
 #include "app/WindowSetup.h"
 #include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
 
@@ -92,14 +91,6 @@ TEST_F(Form1Test, TheHomePageOpensOnlyOnASevenWithAnAddress) {
     }
 }
 
-TEST(GreetingDraw, StaysWithinOneToAHundred) {
-    for (int i = 0; i < 200; ++i) {
-        const int n = DrawGreetingNumber();
-        ASSERT_GE(n, 1);
-        ASSERT_LE(n, 100);
-    }
-}
-
 TEST_F(Form1Test, AFailingLoadStepIsReportedWithItsLineAndTheLoadGoesOn) {
     StartEnvironment environment = folder.environment();
     environment.greetingDraw = []() -> int { throw Failure(6, "Overflow"); };
@@ -129,17 +120,6 @@ TEST_F(Form1Test, AnUnusableStoreIsReportedAtEachStepAndTypingStillWorks) {
     ASSERT_EQ(dialogs.reports().size(), 1);
     EXPECT_TRUE(dialogs.reports()[0].contains("in Tarnwick2021/08/31.Form1.Text2_Change at line"));
     EXPECT_EQ(form.Text2->text(), "ann");
-}
-
-TEST_F(Form1Test, AnIncompleteProfileNeverConnectsAtStart) {
-    // The password is empty; even a server that took an empty password is not asked.
-    Settings::write("MyServer", "127.0.0.1");
-    Settings::write("MyUser", "root");
-    Settings::write("MyDatabase", "mysql");
-    Form1 form(dialogs, folder.environment());
-    form.Form_Load();
-    EXPECT_FALSE(form.handedOver());
-    EXPECT_TRUE(dialogs.calls.empty());
 }
 
 TEST_F(Form1Test, TheHelpTextIsExactWithCarriageReturnsOnly) {
@@ -244,51 +224,25 @@ TEST_F(Form1Test, WithoutThePointerFileTheButtonsShowTheArrowAndNothingIsSaid) {
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
-TEST_F(Form1Test, TheSkinColoursTheWindowAndDrawsIt) {
+TEST_F(Form1Test, TheSkinFileDecidesBetweenWhiteAndTheSkinnedSystemColours) {
+    {
+        Form1 plain(dialogs, folder.environment());
+        plain.Form_Load();
+        EXPECT_EQ(plain.Label3->palette().color(QPalette::Window), QColor(Qt::white));
+        EXPECT_TRUE(plain.styleSheet().isEmpty());
+    }
     const QByteArray sheet = "QPushButton { color: rgb(200, 0, 0); }";
     folder.addSkin(sheet);
     Form1 form(dialogs, folder.environment());
     form.Form_Load();
     const QColor face = SystemFaceColour();
-    EXPECT_EQ(form.palette().color(QPalette::Window), face);
-    EXPECT_EQ(form.Frame1->palette().color(QPalette::Window), face);
-    EXPECT_EQ(form.Label3->palette().color(QPalette::Window), face);
+    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Frame1),
+                       static_cast<QWidget*>(form.Label3)})
+        EXPECT_EQ(w->palette().color(QPalette::Window), face);
+    EXPECT_EQ(form.Text1->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(form.styleSheet(), QString::fromUtf8(sheet));
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
     EXPECT_TRUE(dialogs.calls.empty());
-}
-
-TEST_F(Form1Test, WithoutTheSkinTheWindowStaysWhite) {
-    Form1 form(dialogs, folder.environment());
-    form.Form_Load();
-    EXPECT_EQ(form.palette().color(QPalette::Window), QColor(Qt::white));
-    EXPECT_EQ(form.Label3->palette().color(QPalette::Window), QColor(Qt::white));
-    EXPECT_TRUE(form.styleSheet().isEmpty());
-    EXPECT_FALSE(form.SkinFramework1.loaded());
-}
-
-TEST(SystemColors, TheWindowFramesAndLabelsTakeTheFaceColourAndInputsKeepTheirs) {
-    QWidget window;
-    QPalette pink = window.palette();
-    pink.setColor(QPalette::Window, QColor(250, 200, 200));
-    pink.setColor(QPalette::Base, QColor(200, 250, 200));
-    pink.setColor(QPalette::Button, QColor(200, 200, 250));
-    window.setPalette(pink);
-    auto* frame = new QGroupBox(&window);
-    auto* label = new QLabel(frame);
-    auto* check = new QCheckBox(&window);
-    auto* box = new QLineEdit(frame);
-    auto* list = new QListWidget(&window);
-    auto* button = new QPushButton(&window);
-    ApplySystemColors(window);
-    const QColor face = SystemFaceColour();
-    for (QWidget* w : {&window, static_cast<QWidget*>(frame), static_cast<QWidget*>(label),
-                       static_cast<QWidget*>(check)})
-        EXPECT_EQ(w->palette().color(QPalette::Window), face) << w->metaObject()->className();
-    EXPECT_EQ(box->palette().color(box->backgroundRole()), QColor(200, 250, 200));
-    EXPECT_EQ(list->viewport()->palette().color(list->viewport()->backgroundRole()),
-              QColor(200, 250, 200));
-    EXPECT_EQ(button->palette().color(QPalette::Button), QColor(200, 200, 250));
 }
 
 TEST(PointerFile, TheHandKeepsItsHotSpotAndUnreadableFilesGiveNothing) {
@@ -296,25 +250,9 @@ TEST(PointerFile, TheHandKeepsItsHotSpotAndUnreadableFilesGiveNothing) {
     ASSERT_TRUE(hand.has_value());
     EXPECT_EQ(hand->hotSpot(), QPoint(6, 0));
     EXPECT_EQ(hand->pixmap().size(), QSize(32, 32));
-    const std::optional<QCursor> drag = LoadPointerFile(BuiltResource("drag.ico"));
-    ASSERT_TRUE(drag.has_value());
-    EXPECT_EQ(drag->hotSpot(), QPoint(16, 16));
-    QTemporaryDir dir;
-    QFile junk(dir.filePath("junk.cur"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a cursor at all");
-    junk.close();
-    EXPECT_FALSE(LoadPointerFile(junk.fileName()).has_value());
-    EXPECT_FALSE(LoadPointerFile(dir.filePath("missing.cur")).has_value());
-}
-
-TEST_F(Form1Test, ClosingTheLoginWindowEndsTheProgram) {
-    EndWatch end;
-    Form1 form(dialogs, folder.environment());
-    form.Form_Load();
-    form.show();
-    form.close();
-    EXPECT_EQ(end.ends, 1);
+    EXPECT_EQ(LoadPointerFile(BuiltResource("drag.ico"))->hotSpot(), QPoint(16, 16));
+    EXPECT_FALSE(LoadPointerFile(BuiltResource("CMakeCache.txt")).has_value());
+    EXPECT_FALSE(LoadPointerFile(BuiltResource("missing.cur")).has_value());
 }
 
 class Form1ServerTest : public DatabaseTest {
@@ -348,15 +286,20 @@ TEST_F(Form1ServerTest, TestConnectionSaysWhetherTheServerTakesTheProfile) {
     EXPECT_EQ(form.pointer().shape(), Shape::Default);
 }
 
-TEST_F(Form1ServerTest, ARefusedStoredProfileLeavesTheWindowUpWithoutAMessage) {
-    ConnectionProfile p = profile();
-    p.password = "not the password";
-    StoreProfile(p);
-    Form1 form(dialogs, folder.environment());
-    form.start();
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.handedOver());
-    EXPECT_TRUE(dialogs.calls.empty());
+TEST_F(Form1ServerTest, AnIncompleteOrRefusedStoredProfileLeavesTheWindowUpWithoutAMessage) {
+    ConnectionProfile noPassword = profile();
+    noPassword.password.clear();  // never tried, even by a server that took it
+    ConnectionProfile refused = profile();
+    refused.password = "not the password";
+    for (const ConnectionProfile& p : {noPassword, refused}) {
+        StoreProfile(p);
+        Form1 form(dialogs, folder.environment());
+        form.start();
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_FALSE(form.handedOver());
+        EXPECT_EQ(form.loadedMainWindow(), nullptr);
+        EXPECT_TRUE(dialogs.calls.empty());
+    }
 }
 
 }  // namespace

@@ -177,13 +177,16 @@ TEST_F(Form2Test, TheAddButtonsFillTheFileList) {
     EXPECT_TRUE(dialogs.reports().isEmpty());
 }
 
-TEST_F(Form2Test, ClosingTheMainWindowEndsTheProgramThoughTheLoginWindowIsHidden) {
+TEST_F(Form2Test, ClosingEitherWindowEndsTheProgram) {
     EndWatch end;
     Form1 login(dialogs, folder.environment());
     Form2& form = login.mainWindow();
     form.showWindow();
-    form.close();
+    form.close();  // the login window is still there, hidden
     EXPECT_EQ(end.ends, 1);
+    login.show();
+    login.close();
+    EXPECT_EQ(end.ends, 2);
 }
 
 }  // namespace

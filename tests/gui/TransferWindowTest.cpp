@@ -135,17 +135,6 @@ TEST_F(TransferTest, ADownloadThatCannotConnectIsReportedOnceAndEnds) {
     EXPECT_TRUE(buttonsEnabled());
 }
 
-TEST_F(TransferTest, ADownloadOfADroppedTableIsReportedWithoutDone) {
-    choose(form->List1, form->List2, "pics", "data");
-    form->Text1->setText(files.path());
-    form->Text3->setText("jpg");
-    exec("DROP TABLE pics");
-    form->PushButton1->click();
-    ASSERT_EQ(dialogs.shownTexts().size(), 1);
-    EXPECT_TRUE(dialogs.reports()[0].contains("Form2.PushButton1_Click at line 114\r\r"));
-    EXPECT_EQ(form->pointer().shape(), Shape::Default);
-}
-
 TEST_F(TransferTest, TheUploadChecksItsInputsInOrder) {
     breakTheProfile();
     form->PushButton7->click();
@@ -207,36 +196,6 @@ TEST_F(TransferTest, AnUploadThatCannotConnectIsReportedOnceWithoutDone) {
     EXPECT_EQ(form->pointer().shape(), Shape::Default);
     EXPECT_TRUE(buttonsEnabled());
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "0");
-}
-
-TEST_F(TransferTest, AFileUploadedAndDownloadedAgainIsByteIdentical) {
-    const QByteArray bytes = Pattern(70001);
-    form->ListView1->appendPath(writeFile("original.bin", bytes));
-    choose(form->List4, form->List3, "pics", "data");
-    form->PushButton7->click();
-    QTemporaryDir out;
-    choose(form->List1, form->List2, "pics", "data");
-    form->Text1->setText(out.path());
-    form->Text2->setText("copy");
-    form->Text3->setText("bin");
-    form->PushButton1->click();
-    EXPECT_EQ(dialogs.shownTexts(), (QStringList{"File Stored", "Done.", "Done."}));
-    QFile copy(out.filePath("copy1.bin"));
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), bytes);
-}
-
-TEST_F(TransferTest, ClosingTheWindowDuringAnUploadEndsTheProgram) {
-    EndWatch end;
-    form->ListView1->appendPath(writeFile("a.bin", "a"));
-    choose(form->List4, form->List3, "pics", "data");
-    form->showWindow();
-    dialogs.whileShown = [&](const ScriptedDialogs::Call& call) {
-        if (call.text == "File Stored") form->close();
-    };
-    form->PushButton7->click();
-    dialogs.whileShown = nullptr;
-    EXPECT_EQ(end.ends, 1);
 }
 
 }  // namespace
