@@ -10,6 +10,7 @@
 
 #include "app/AppInfo.h"
 #include "app/ChangeHandlers.h"
+#include "app/Controls.h"
 #include "app/Dialogs.h"
 #include "app/PathUtils.h"
 #include "app/ProgramEnd.h"
@@ -23,37 +24,6 @@
 namespace {
 constexpr int kGreetingNumber = 7;
 
-QLabel* makeLabel(QWidget* parent, const QString& caption, QRect geometry) {
-    auto* label = new QLabel(caption, parent);
-    label->setGeometry(geometry);
-    label->setFont(ArialFont(9, true));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QLineEdit* makeBox(QWidget* parent, QRect geometry) {
-    auto* box = new QLineEdit(parent);
-    box->setGeometry(geometry);
-    box->setFont(ArialFont(9, true));
-    return box;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& caption, QRect geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setGeometry(geometry);
-    button->setFont(ArialFont(11.25, true));
-    button->setAutoDefault(false);
-    return button;
-}
-
-bool opens(Connection& connection, const QString& connectionString) {
-    try {
-        connection.open(connectionString);
-        return true;
-    } catch (const Failure&) {
-        return false;
-    }
-}
 }  // namespace
 
 int DrawGreetingNumber() {
@@ -81,27 +51,25 @@ Form1::Form1(Dialogs& dialogs, StartEnvironment environment, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::buildControls() {
-    Frame1 = new QGroupBox(QStringLiteral("MySQL Login"), this);
-    Frame1->setGeometry(TwipsRect(120, 120, 7800, 2895));
-    Frame1->setFont(ArialFont(9, true));
+    Frame1 = MakeFrame(this, QStringLiteral("MySQL Login"), TwipsRect(120, 120, 7800, 2895));
 
-    Label2 = makeLabel(Frame1, QStringLiteral("Server:"), TwipsRect(240, 405, 1095, 255));
-    Text1 = makeBox(Frame1, TwipsRect(1320, 360, 4575, 345));
-    Label9 = makeLabel(Frame1, QStringLiteral("Port:"), TwipsRect(6000, 405, 495, 255));
-    Text5 = makeBox(Frame1, TwipsRect(6480, 360, 1095, 345));
-    Label1 = makeLabel(Frame1, QStringLiteral("Username:"), TwipsRect(240, 885, 1095, 255));
-    Text2 = makeBox(Frame1, TwipsRect(1320, 840, 6255, 345));
-    Label4 = makeLabel(Frame1, QStringLiteral("Password:"), TwipsRect(240, 1365, 1095, 255));
-    Text3 = makeBox(Frame1, TwipsRect(1320, 1320, 6255, 345));
+    Label2 = MakeLabel(Frame1, QStringLiteral("Server:"), TwipsRect(240, 405, 1095, 255));
+    Text1 = MakeTextBox(Frame1, TwipsRect(1320, 360, 4575, 345));
+    Label9 = MakeLabel(Frame1, QStringLiteral("Port:"), TwipsRect(6000, 405, 495, 255));
+    Text5 = MakeTextBox(Frame1, TwipsRect(6480, 360, 1095, 345));
+    Label1 = MakeLabel(Frame1, QStringLiteral("Username:"), TwipsRect(240, 885, 1095, 255));
+    Text2 = MakeTextBox(Frame1, TwipsRect(1320, 840, 6255, 345));
+    Label4 = MakeLabel(Frame1, QStringLiteral("Password:"), TwipsRect(240, 1365, 1095, 255));
+    Text3 = MakeTextBox(Frame1, TwipsRect(1320, 1320, 6255, 345));
     Text3->setEchoMode(QLineEdit::Password);
     // Every character of the password shows as "*", whatever the style's own choice.
     Text3->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    Label3 = makeLabel(Frame1, QStringLiteral("Database:"), TwipsRect(240, 1845, 975, 255));
-    Text4 = makeBox(Frame1, TwipsRect(1320, 1800, 6255, 345));
+    Label3 = MakeLabel(Frame1, QStringLiteral("Database:"), TwipsRect(240, 1845, 975, 255));
+    Text4 = MakeTextBox(Frame1, TwipsRect(1320, 1800, 6255, 345));
     PushButton5 =
-        makeButton(Frame1, QStringLiteral("Test Connection"), TwipsRect(240, 2280, 3600, 405));
-    PushButton4 = makeButton(Frame1, QStringLiteral("Help"), TwipsRect(3960, 2280, 3600, 405));
-    PushButton3 = makeButton(this, QStringLiteral("Next >"), TwipsRect(120, 3150, 7800, 405));
+        MakePushButton(Frame1, QStringLiteral("Test Connection"), TwipsRect(240, 2280, 3600, 405));
+    PushButton4 = MakePushButton(Frame1, QStringLiteral("Help"), TwipsRect(3960, 2280, 3600, 405));
+    PushButton3 = MakePushButton(this, QStringLiteral("Next >"), TwipsRect(120, 3150, 7800, 405));
 
     QWidget* tabOrder[] = {Text1, Text5,       Text2,       Text3,
                            Text4, PushButton5, PushButton4, PushButton3};
@@ -234,14 +202,11 @@ void Form1::PushButton4_Click() {
 }
 
 void Form1::PushButton5_Click() {
-    Steps steps(dialogs_,
-                Location::of(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
-    std::unique_ptr<Connection> connection;
-    if (!steps.runOrStop(100, [&] { connection = std::make_unique<Connection>(); })) return;
-    // From here on a failure is answered with the could-not-connect message, not a report.
+    // A connection that cannot open is answered with the could-not-connect message, never with a
+    // report; the hourglass stays up while either message shows.
     pointer_.setHourglass();
     DoEvents();
-    if (opens(*connection, BuildConnectionString(profile(), false))) {
+    if (CanConnectToMySQL(profile())) {
         dialogs_.message(QStringLiteral("Connection successful."));
     } else {
         dialogs_.message(QStringLiteral(

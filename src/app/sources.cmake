@@ -13,5 +13,6 @@ list(APPEND UI_SOURCES
     app/ProgramEnd.cpp
     app/SkinEngine.cpp
     app/WindowPointer.cpp
+    app/Controls.cpp
     app/WindowSetup.cpp
 )

@@ -11,6 +11,7 @@
 
 #include "app/AppInfo.h"
 #include "app/ChangeHandlers.h"
+#include "app/Controls.h"
 #include "app/Dialogs.h"
 #include "app/Form1.h"
 #include "app/PathUtils.h"
@@ -27,40 +28,6 @@
 #include "files/UploadList.h"
 
 namespace {
-QGroupBox* makeFrame(QWidget* parent, const QString& caption, QRect geometry) {
-    auto* frame = new QGroupBox(caption, parent);
-    frame->setGeometry(geometry);
-    return frame;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& caption, QRect geometry) {
-    auto* label = new QLabel(caption, parent);
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QListWidget* makeList(QWidget* parent, QRect geometry) {
-    auto* list = new QListWidget(parent);
-    list->setGeometry(geometry);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    return list;
-}
-
-QLineEdit* makeBox(QWidget* parent, QRect geometry) {
-    auto* box = new QLineEdit(parent);
-    box->setGeometry(geometry);
-    return box;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& caption, QRect geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setGeometry(geometry);
-    button->setFont(ArialFont(11.25, true));
-    button->setAutoDefault(false);
-    return button;
-}
-
 bool HasSelection(const QListWidget& list) {
     return !list.selectedItems().isEmpty();
 }
@@ -87,48 +54,48 @@ Form2::Form2(Dialogs& dialogs, Form1& login) : dialogs_(dialogs), login_(login),
 Form2::~Form2() = default;
 
 void Form2::buildControls() {
-    Frame2 = makeFrame(this, QStringLiteral("Upload"), TwipsRect(120, 120, 5730, 6730));
-    Frame3 = makeFrame(Frame2, QStringLiteral("Select files to upload"),
+    Frame2 = MakeFrame(this, QStringLiteral("Upload"), TwipsRect(120, 120, 5730, 6730));
+    Frame3 = MakeFrame(Frame2, QStringLiteral("Select files to upload"),
                        TwipsRect(165, 345, 5415, 2775));
     ListView1 = new UploadList(Frame3);
     ListView1->setGeometry(TwipsRect(240, 360, 4935, 1215));
     ListView1->setFont(ArialFont(9, true));
     ListView1->setDialogs(&dialogs_);
-    PushButton3 = makeButton(Frame3, QStringLiteral("Add Images or Other File(s)"),
-                             TwipsRect(240, 1680, 4935, 405));
-    PushButton4 = makeButton(Frame3, QStringLiteral("Add All Files In Folder"),
-                             TwipsRect(240, 2160, 4935, 405));
-    Frame4 = makeFrame(Frame2, QStringLiteral("Select table and field to upload to"),
+    PushButton3 = MakePushButton(Frame3, QStringLiteral("Add Images or Other File(s)"),
+                                 TwipsRect(240, 1680, 4935, 405));
+    PushButton4 = MakePushButton(Frame3, QStringLiteral("Add All Files In Folder"),
+                                 TwipsRect(240, 2160, 4935, 405));
+    Frame4 = MakeFrame(Frame2, QStringLiteral("Select table and field to upload to"),
                        TwipsRect(165, 3240, 5415, 2775));
-    Label4 = makeLabel(Frame4, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
+    Label4 = MakeLabel(Frame4, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
     Label5 =
-        makeLabel(Frame4, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
-    List4 = makeList(Frame4, TwipsRect(240, 720, 2370, 1860));
-    List3 = makeList(Frame4, TwipsRect(2760, 720, 2370, 1860));
+        MakeLabel(Frame4, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
+    List4 = MakeListBox(Frame4, TwipsRect(240, 720, 2370, 1860));
+    List3 = MakeListBox(Frame4, TwipsRect(2760, 720, 2370, 1860));
     PushButton7 =
-        makeButton(Frame2, QStringLiteral("Start Uploading"), TwipsRect(120, 6150, 5415, 405));
+        MakePushButton(Frame2, QStringLiteral("Start Uploading"), TwipsRect(120, 6150, 5415, 405));
 
-    Frame1 = makeFrame(this, QStringLiteral("Download"), TwipsRect(6030, 120, 5730, 5700));
+    Frame1 = MakeFrame(this, QStringLiteral("Download"), TwipsRect(6030, 120, 5730, 5700));
     Frame5 =
-        makeFrame(Frame1, QStringLiteral("Select table and field which contain images to save"),
+        MakeFrame(Frame1, QStringLiteral("Select table and field which contain images to save"),
                   TwipsRect(180, 360, 5415, 4635));
-    Label3 = makeLabel(Frame5, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
+    Label3 = MakeLabel(Frame5, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
     Label2 =
-        makeLabel(Frame5, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
-    List1 = makeList(Frame5, TwipsRect(240, 720, 2370, 2310));
-    List2 = makeList(Frame5, TwipsRect(2760, 720, 2370, 2310));
-    Label8 = makeLabel(Frame5, QStringLiteral(" Save images to this folder:"),
+        MakeLabel(Frame5, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
+    List1 = MakeListBox(Frame5, TwipsRect(240, 720, 2370, 2310));
+    List2 = MakeListBox(Frame5, TwipsRect(2760, 720, 2370, 2310));
+    Label8 = MakeLabel(Frame5, QStringLiteral(" Save images to this folder:"),
                        TwipsRect(240, 3120, 2415, 255));
-    Text1 = makeBox(Frame5, TwipsRect(2760, 3120, 1935, 330));
-    PushButton2 = makeButton(Frame5, QStringLiteral("..."), TwipsRect(4800, 3113, 325, 345));
-    Label6 = makeLabel(Frame5, QStringLiteral(" Use this as filename prefix:"),
+    Text1 = MakeTextBox(Frame5, TwipsRect(2760, 3120, 1935, 330));
+    PushButton2 = MakePushButton(Frame5, QStringLiteral("..."), TwipsRect(4800, 3113, 325, 345));
+    Label6 = MakeLabel(Frame5, QStringLiteral(" Use this as filename prefix:"),
                        TwipsRect(240, 3600, 2415, 255));
-    Text2 = makeBox(Frame5, TwipsRect(2760, 3600, 2355, 330));
-    Label1 = makeLabel(Frame5, QStringLiteral(" Use this as an extension:"),
+    Text2 = MakeTextBox(Frame5, TwipsRect(2760, 3600, 2355, 330));
+    Label1 = MakeLabel(Frame5, QStringLiteral(" Use this as an extension:"),
                        TwipsRect(240, 4080, 2415, 255));
-    Text3 = makeBox(Frame5, TwipsRect(2760, 4080, 2355, 330));
-    PushButton1 = makeButton(Frame1, QStringLiteral("Start Saving Blob/Image As Local File"),
-                             TwipsRect(180, 5160, 5415, 405));
+    Text3 = MakeTextBox(Frame5, TwipsRect(2760, 4080, 2355, 330));
+    PushButton1 = MakePushButton(Frame1, QStringLiteral("Start Saving Blob/Image As Local File"),
+                                 TwipsRect(180, 5160, 5415, 405));
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setGeometry(TwipsRect(6030, 5930, 5730, 405));
@@ -136,8 +103,8 @@ void Form2::buildControls() {
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    PushButton5 =
-        makeButton(this, QStringLiteral("Switch MySQL Database"), TwipsRect(6030, 6450, 5730, 405));
+    PushButton5 = MakePushButton(this, QStringLiteral("Switch MySQL Database"),
+                                 TwipsRect(6030, 6450, 5730, 405));
 
     // Tab order by tab index; the frames, labels and the progress bar take no focus.
     QWidget* tabOrder[] = {Text3,       Text2,       Text1,       List2,       List1,

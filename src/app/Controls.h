@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QWidget;
+
+// The controls both windows are made of, at a fixed geometry. Frames, labels, boxes and lists use
+// Arial 9 pt bold; push buttons Arial 11.25 pt bold.
+QGroupBox* MakeFrame(QWidget* parent, const QString& caption, QRect geometry);
+QLabel* MakeLabel(QWidget* parent, const QString& caption, QRect geometry);
+QLineEdit* MakeTextBox(QWidget* parent, QRect geometry);
+QListWidget* MakeListBox(QWidget* parent, QRect geometry);
+// Buttons never become the default button, so Return in a text box presses nothing.
+QPushButton* MakePushButton(QWidget* parent, const QString& caption, QRect geometry);
