@@ -198,4 +198,38 @@ TEST_F(TransferTest, AnUploadThatCannotConnectIsReportedOnceWithoutDone) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "0");
 }
 
+TEST_F(TransferTest, AConnectionLostMidUploadLeavesNoRowAndTheWindowWorking) {
+    const QString path = writeFile("big.bin", Pattern(30 * 10240 + 17));
+    form->ListView1->appendPath(path);
+    choose(form->List4, form->List3, "pics", "data");
+    // The server ends the upload's session while the third chunk is on its way.
+    const auto lose = QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+        if (v != 3) return;
+        const QString id = scalar(
+            QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '%1' AND "
+                           "ID <> CONNECTION_ID()")
+                .arg(database_));
+        ASSERT_FALSE(id.isEmpty());
+        exec("KILL " + id);
+    });
+    form->PushButton7->click();
+    QObject::disconnect(lose);
+
+    ASSERT_EQ(dialogs.shownTexts().size(), 2) << dialogs.shownTexts().join("\n").toStdString();
+    // The server's own words come first ("Server has gone away" or "Lost connection ..."), then
+    // the place.
+    EXPECT_TRUE(dialogs.reports().value(0).contains(
+        "\r\nin Tarnwick2021/08/31.Form2.PushButton7_Click at line 110\r\r"));
+    EXPECT_EQ(dialogs.shownTexts()[1], "Done.");
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "0");
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+    EXPECT_TRUE(buttonsEnabled());
+
+    // The next run opens a connection of its own and stores the file.
+    dialogs.clear();
+    form->PushButton7->click();
+    EXPECT_EQ(dialogs.shownTexts(), (QStringList{"File Stored", "Done."}));
+    EXPECT_EQ(scalar("SELECT LENGTH(data) FROM pics"), QString::number(30 * 10240 + 17));
+}
+
 }  // namespace
