@@ -94,21 +94,30 @@ void Connection::open(const QString& connectionString) {
     }
 }
 
-void Connection::execute(const QString& sql) {
+namespace {
+void send(Connection& connection, const QString& sql) {
     const QByteArray text = sql.toUtf8();
-    if (mysql_real_query(handle(), text.constData(), static_cast<unsigned long>(text.size())) != 0)
-        throw lastFailure();
+    if (mysql_real_query(connection.handle(), text.constData(),
+                         static_cast<unsigned long>(text.size())) != 0)
+        throw connection.lastFailure();
+}
+
+ResultPtr rowsOf(Connection& connection, MYSQL_RES* result, const QString& sql) {
+    if (!result && mysql_errno(connection.handle()) != 0) throw connection.lastFailure();
+    if (!result) throw Failure(0, QStringLiteral("The statement returned no rows: %1").arg(sql));
+    return ResultPtr(result);
+}
+}  // namespace
+
+void Connection::execute(const QString& sql) {
+    send(*this, sql);
     // Discard any result so the session is ready for the next statement.
     if (MYSQL_RES* r = mysql_store_result(mysql_)) mysql_free_result(r);
 }
 
 qint64 Connection::maxAllowedPacket() {
     if (maxAllowedPacket_ < 0) {
-        static const QByteArray kAsk = QByteArrayLiteral("SELECT @@max_allowed_packet");
-        if (mysql_real_query(handle(), kAsk.constData(), static_cast<unsigned long>(kAsk.size())))
-            throw lastFailure();
-        ResultPtr result(mysql_store_result(mysql_));
-        if (!result) throw lastFailure();
+        ResultPtr result = QueryBuffered(*this, QStringLiteral("SELECT @@max_allowed_packet"));
         MYSQL_ROW row = mysql_fetch_row(result.get());
         if (!row || !row[0]) throw Failure(0, QStringLiteral("The server did not tell its limit."));
         maxAllowedPacket_ = QByteArray(row[0]).toLongLong();
@@ -116,17 +125,20 @@ qint64 Connection::maxAllowedPacket() {
     return maxAllowedPacket_;
 }
 
+ResultPtr QueryBuffered(Connection& connection, const QString& sql) {
+    send(connection, sql);
+    return rowsOf(connection, mysql_store_result(connection.handle()), sql);
+}
+
+ResultPtr QueryStreamed(Connection& connection, const QString& sql) {
+    send(connection, sql);
+    return rowsOf(connection, mysql_use_result(connection.handle()), sql);
+}
+
 ResultPtr Query(Connection& connection, const QString& sql) {
-    MYSQL* mysql = connection.handle();
-    const QByteArray text = sql.toUtf8();
-    if (mysql_real_query(mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0)
-        throw connection.lastFailure();
-    MYSQL_RES* result = connection.cursorLocation() == Connection::kClientCursor
-                            ? mysql_store_result(mysql)
-                            : mysql_use_result(mysql);
-    if (!result && mysql_errno(mysql) != 0) throw connection.lastFailure();
-    if (!result) throw Failure(0, QStringLiteral("The statement returned no rows: %1").arg(sql));
-    return ResultPtr(result);
+    return connection.cursorLocation() == Connection::kClientCursor
+               ? QueryBuffered(connection, sql)
+               : QueryStreamed(connection, sql);
 }
 
 QString QuoteIdentifier(const QString& name) {

@@ -69,8 +69,13 @@ struct ResultDeleter {
 };
 using ResultPtr = std::unique_ptr<MYSQL_RES, ResultDeleter>;
 
-// Runs a statement that returns rows: buffered whole under a client-side cursor, streamed row by
-// row otherwise.
+// Runs a statement that returns rows and fetches its whole result at once.
+ResultPtr QueryBuffered(Connection& connection, const QString& sql);
+// Runs a statement that returns rows, which are then read from the server one at a time, so memory
+// is bounded by the largest row. The session is busy until the last row has been read.
+ResultPtr QueryStreamed(Connection& connection, const QString& sql);
+// Runs a statement that returns rows as the connection's cursor location says: buffered whole
+// under a client-side cursor, streamed row by row otherwise.
 ResultPtr Query(Connection& connection, const QString& sql);
 
 // A name between backquotes with every backquote inside it doubled, so that nothing in a table or

@@ -7,13 +7,7 @@ bool IsListedTable(const QString& name) {
 }
 
 void ForEachTableName(Connection& c, const std::function<void(const QString&)>& onRow) {
-    MYSQL* mysql = c.handle();
-    static const QByteArray kShowTables = QByteArrayLiteral("SHOW TABLES;");
-    if (mysql_real_query(mysql, kShowTables.constData(),
-                         static_cast<unsigned long>(kShowTables.size())) != 0)
-        throw c.lastFailure();
-    ResultPtr result(mysql_store_result(mysql));
-    if (!result) throw c.lastFailure();
+    const ResultPtr result = QueryBuffered(c, QStringLiteral("SHOW TABLES;"));
     while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
         const unsigned long* lengths = mysql_fetch_lengths(result.get());
         onRow(QString::fromUtf8(row[0], static_cast<qsizetype>(lengths[0])));

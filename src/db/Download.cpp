@@ -50,12 +50,9 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         return result;
     }
 
+    // Rows are streamed whatever the cursor location, so memory stays bounded by the largest value.
+    ResultPtr rows = QueryStreamed(c, sql);
     MYSQL* mysql = c.handle();
-    const QByteArray text = sql.toUtf8();
-    if (mysql_real_query(mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0)
-        throw c.lastFailure();
-    ResultPtr rows(mysql_use_result(mysql));
-    if (!rows) throw c.lastFailure();
 
     try {
         while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {

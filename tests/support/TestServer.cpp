@@ -27,7 +27,9 @@ SettingsSandbox::~SettingsSandbox() {
         qunsetenv("XDG_CONFIG_HOME");
 }
 
-QString SettingsSandbox::settingsFile() const { return dir_.path() + QStringLiteral("/Kestrom.ini"); }
+QString SettingsSandbox::settingsFile() const {
+    return dir_.path() + QStringLiteral("/Kestrom.ini");
+}
 
 void DatabaseTest::SetUp() {
     std::optional<TestServer> server = TestServer::fromEnvironment();
@@ -75,14 +77,12 @@ Connection& DatabaseTest::admin() {
     return *admin_;
 }
 
-void DatabaseTest::exec(const QString& sql) { admin().execute(sql); }
+void DatabaseTest::exec(const QString& sql) {
+    admin().execute(sql);
+}
 
 QString DatabaseTest::scalar(const QString& sql) {
-    Connection& c = admin();
-    const int previous = c.cursorLocation();
-    c.setCursorLocation(Connection::kClientCursor);
-    ResultPtr result = Query(c, sql);
-    c.setCursorLocation(previous);
+    ResultPtr result = QueryBuffered(admin(), sql);
     MYSQL_ROW row = mysql_fetch_row(result.get());
     if (!row || !row[0]) return QString();
     return QString::fromUtf8(row[0], static_cast<qsizetype>(mysql_fetch_lengths(result.get())[0]));
