@@ -1,6 +1,5 @@
 #include "files/AddFiles.h"
 
-#include <QCoreApplication>
 #include <QDir>
 
 #include "app/AppInfo.h"
@@ -9,6 +8,7 @@
 #include "app/Platform.h"
 #include "app/Settings.h"
 #include "app/Steps.h"
+#include "app/WindowSetup.h"
 #include "files/AddFolderTree.h"
 #include "files/UploadList.h"
 
@@ -97,10 +97,8 @@ void AddAllFilesInFolder(Dialogs& dialogs, QWidget* owner, UploadList& list,
     // The scan reports its own failures; what reaches this step is a folder whose files could not
     // be listed, so the report names the listing step.
     steps.run(122, [&] {
-        AddFolderTree(
-            folder, QStringLiteral("*.") + extension, dialogs,
-            [] { QCoreApplication::processEvents(); },
-            [&list](const QString& path) { list.appendPath(path); });
+        AddFolderTree(folder, QStringLiteral("*.") + extension, dialogs, DoEvents,
+                      [&list](const QString& path) { list.appendPath(path); });
     });
     steps.run(136, [&] { setBusy(false); });
 }

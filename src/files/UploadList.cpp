@@ -1,6 +1,5 @@
 #include "files/UploadList.h"
 
-#include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -15,6 +14,7 @@
 #include "app/PathUtils.h"
 #include "app/Platform.h"
 #include "app/Steps.h"
+#include "app/WindowSetup.h"
 #include "files/AddFolderTree.h"
 
 namespace {
@@ -206,14 +206,14 @@ void UploadList::dropEvent(QDropEvent* event) {
 void UploadList::addDroppedPaths(const QStringList& dropped) {
     Steps steps(dialogs(),
                 Location::of(QStringLiteral("Form2"), QStringLiteral("ListView1_OLEDragDrop")));
-    const auto yield = [] { QCoreApplication::processEvents(); };
     const auto append = [this](const QString& path) { appendPath(path); };
     for (const QString& path : dropped) {
         bool isFolder = false;
         steps.run(100, [&] { isFolder = FolderExists(path); });
         if (isFolder) {
-            steps.run(
-                102, [&] { AddFolderTree(path, QStringLiteral("*.*"), dialogs(), yield, append); });
+            steps.run(102, [&] {
+                AddFolderTree(path, QStringLiteral("*.*"), dialogs(), DoEvents, append);
+            });
         } else {
             steps.run(104, [&] { appendPath(path); });
         }
