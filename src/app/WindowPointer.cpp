@@ -25,9 +25,10 @@ std::optional<QCursor> LoadPointerFile(const QString& path) {
     const QByteArray bytes = file.readAll();
     QImage image;
     // Qt's icon reader takes cursor files too; it is told which one it reads.
-    const bool isCursor = cursorHotSpot(bytes).has_value();
-    if (!image.loadFromData(bytes, isCursor ? "cur" : "ico") || image.isNull()) return std::nullopt;
-    const QPoint hot = cursorHotSpot(bytes).value_or(QPoint(image.width() / 2, image.height() / 2));
+    const std::optional<QPoint> cursorHot = cursorHotSpot(bytes);
+    if (!image.loadFromData(bytes, cursorHot ? "cur" : "ico") || image.isNull())
+        return std::nullopt;
+    const QPoint hot = cursorHot.value_or(QPoint(image.width() / 2, image.height() / 2));
     return QCursor(QPixmap::fromImage(image), hot.x(), hot.y());
 }
 

@@ -7,13 +7,13 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPixmap>
 #include <QUrl>
 
 #include "app/Dialogs.h"
 #include "app/PathUtils.h"
 #include "app/Platform.h"
 #include "app/Steps.h"
+#include "app/WindowPointer.h"
 #include "app/WindowSetup.h"
 #include "files/AddFolderTree.h"
 
@@ -118,8 +118,9 @@ void UploadList::mousePressEvent(QMouseEvent* event) {
 void UploadList::rowClicked() {
     // Read at every click, so a replaced image shows without a restart; a missing or unreadable
     // file leaves the pointer as it is.
-    const QPixmap image(ProgramFolder() + platform::Separator() + QStringLiteral("drag.ico"));
-    if (!image.isNull()) setCursor(QCursor(image));
+    if (const auto pointer =
+            LoadPointerFile(ProgramFolder() + platform::Separator() + QStringLiteral("drag.ico")))
+        setCursor(*pointer);
     const QList<QTreeWidgetItem*> selected = selectedItems();
     DragItem = selected.isEmpty() ? currentItem() : selected.first();
 }
