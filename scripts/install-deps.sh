@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev libmariadb-dev libgtest-dev
-          mariadb-server mariadb-client fonts-liberation xvfb xauth)
+          mariadb-server mariadb-client openssl fonts-liberation xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,6 +4,8 @@
 #                                  that export its coordinates as VANTRELLE_TEST_*
 #   scripts/mariadb.sh stop DIR    stops it
 # The account it creates: user "vantrelle", password "vantrelle-secret", all privileges.
+# The server speaks TLS with a throw-away certificate authority and server certificate that are made
+# in DIR/tls on first start.
 set -euo pipefail
 
 cmd=${1:?usage: mariadb.sh start|stop DIR}
@@ -37,12 +39,25 @@ start)
                 --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1 ||
                 { cat "$dir/install.log" >&2; exit 1; }
         fi
+        if [ ! -f "$dir/tls/server-cert.pem" ]; then
+            mkdir -p "$dir/tls"
+            (
+                cd "$dir/tls"
+                openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj /CN=vantrelle-test-ca \
+                    -keyout ca-key.pem -out ca.pem
+                openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 \
+                    -keyout server-key.pem -out server-req.pem
+                openssl x509 -req -in server-req.pem -CA ca.pem -CAkey ca-key.pem -CAcreateserial \
+                    -days 3650 -out server-cert.pem
+            ) >"$dir/tls.log" 2>&1 || { cat "$dir/tls.log" >&2; exit 1; }
+        fi
         port=$(free_port)
         echo "$port" >"$dir/port"
         "$mariadbd_bin" --no-defaults --datadir="$dir/data" --socket="$sock" --port="$port" \
             --bind-address=127.0.0.1 --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
             --max-allowed-packet=1G --innodb-buffer-pool-size=128M --innodb-log-file-size=256M \
-            --skip-name-resolve "${run_as[@]}" >/dev/null 2>&1 &
+            --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" \
+            --ssl-key="$dir/tls/server-key.pem" --skip-name-resolve "${run_as[@]}" >/dev/null 2>&1 &
         for _ in $(seq 1 300); do
             mariadb-admin --no-defaults --socket="$sock" -uroot ping >/dev/null 2>&1 && break
             sleep 0.1
