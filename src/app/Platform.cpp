@@ -428,4 +428,12 @@ bool OpensWithoutReading(const QString& path) {
 #endif
 }
 
+bool HasDefaultLocalSocket() {
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return true;
+#endif
+}
+
 }  // namespace platform

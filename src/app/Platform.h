@@ -39,6 +39,12 @@ QString ExecutableFolder();
 // The user's Desktop folder, without a trailing separator; empty when the platform knows none.
 QString DesktopFolder();
 
+// ---- Database ----------------------------------------------------------------------------------
+
+// Whether the client library has a default local socket to reach a server on this computer when
+// "localhost" answers on no TCP port. Windows reaches "localhost" over TCP only.
+bool HasDefaultLocalSocket();
+
 // ---- Attributes --------------------------------------------------------------------------------
 
 // The attribute bits that the program tests, with their Windows values. Elsewhere they are derived:

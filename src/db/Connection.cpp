@@ -1,6 +1,14 @@
 #include "db/Connection.h"
 
+#include <errmsg.h>
+#include <mariadb_version.h>
+
+#include <optional>
+
+#include "app/Platform.h"
+#include "db/ClearTextRefusal.h"
 #include "db/ConnectionString.h"
+#include "db/ServerAddress.h"
 
 namespace {
 // The largest packet the client accepts. A row carrying a value of the server's largest
@@ -24,6 +32,88 @@ unsigned int parsePort(const QString& text) {
 void setTimeout(MYSQL* mysql, mysql_option option, int seconds) {
     const unsigned int value = static_cast<unsigned int>(seconds);
     mysql_optionsv(mysql, option, &value);
+}
+
+const QString kLocalHost = QStringLiteral("localhost");
+
+struct Login {
+    QString user;
+    QString password;
+    QString database;
+    unsigned int port = 0;
+    bool compressed = false;
+    int connectTimeout = 0;
+    int commandTimeout = 0;
+};
+
+enum class Transport { Tcp, LocalSocket };
+
+bool isUnreachable(const Failure& f) {
+    return f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR;
+}
+
+Failure refusedMethod(MYSQL* mysql, QString method) {
+    if (!method.isEmpty())
+        return Failure(CR_PLUGIN_NOT_ALLOWED,
+                       QStringLiteral("The server asked for the authentication method \"%1\", "
+                                      "which would send the password unencrypted; the program "
+                                      "does not allow it.")
+                           .arg(method));
+    // Any other method outside the allowed list; the library names it between single quotes.
+    const QString text = QString::fromUtf8(mysql_error(mysql));
+    const qsizetype from = text.indexOf(u'\'');
+    const qsizetype to = text.indexOf(u'\'', from + 1);
+    method = from >= 0 && to > from ? text.mid(from + 1, to - from - 1) : QString();
+    return Failure(CR_PLUGIN_NOT_ALLOWED,
+                   QStringLiteral("The server asked for the authentication method \"%1\", which "
+                                  "the program does not allow.")
+                       .arg(method));
+}
+
+// One attempt at one address. Nothing of the profile reaches the library as an option: the host is
+// a checked name or address, the other values travel as data in the login.
+MYSQL* connectOnce(const Login& login, Transport transport, const QString& host) {
+    MYSQL* mysql = mysql_init(nullptr);
+    if (!mysql) throw driverFailure(QStringLiteral("Out of memory"));
+    std::unique_ptr<MYSQL, decltype(&mysql_close)> guard(mysql, &mysql_close);
+
+    setTimeout(mysql, MYSQL_OPT_CONNECT_TIMEOUT, login.connectTimeout);
+    setTimeout(mysql, MYSQL_OPT_READ_TIMEOUT, login.commandTimeout);
+    setTimeout(mysql, MYSQL_OPT_WRITE_TIMEOUT, login.commandTimeout);
+    mysql_optionsv(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &kClientMaxPacket);
+    mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    if (login.compressed) mysql_optionsv(mysql, MYSQL_OPT_COMPRESS, nullptr);
+    // A server must not be able to ask for the user's files.
+    const my_bool off = 0;
+    mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &off);
+    mysql_optionsv(mysql, MARIADB_OPT_RESTRICTED_AUTH, AllowedAuthenticationMethods());
+    // Plug-ins come from the library's own folder only.
+    mysql_optionsv(mysql, MYSQL_PLUGIN_DIR, MARIADB_PLUGINDIR);
+
+    unsigned int protocol = MYSQL_PROTOCOL_SOCKET;
+    if (transport == Transport::Tcp) {
+        protocol = MYSQL_PROTOCOL_TCP;
+        // Encrypted whenever the server offers TLS, in clear with one that does not.
+        const my_bool on = 1;
+        mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &on);
+        mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &off);
+    }
+    mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
+
+    TakeRefusedClearTextMethod();
+    const QByteArray hostText = host.toUtf8();
+    const QByteArray user = login.user.toUtf8();
+    const QByteArray password = login.password.toUtf8();
+    const QByteArray database = login.database.toUtf8();
+    if (!mysql_real_connect(mysql, hostText.constData(), user.constData(), password.constData(),
+                            database.isEmpty() ? nullptr : database.constData(), login.port,
+                            nullptr, 0)) {
+        const QString clearText = TakeRefusedClearTextMethod();
+        if (!clearText.isEmpty() || mysql_errno(mysql) == CR_PLUGIN_NOT_ALLOWED)
+            throw refusedMethod(mysql, clearText);
+        throw Failure(static_cast<int>(mysql_errno(mysql)), QString::fromUtf8(mysql_error(mysql)));
+    }
+    return guard.release();
 }
 }  // namespace
 
@@ -61,37 +151,54 @@ void Connection::open(const QString& connectionString) {
     const QString server = values.value(QStringLiteral("SERVER"));
     const unsigned int port = parsePort(values.value(QStringLiteral("PORT")));
     const int options = values.value(QStringLiteral("OPTION")).toInt();
-    compressed_ = (options & kCompressedProtocolOption) != 0;
 
-    MYSQL* mysql = mysql_init(nullptr);
-    if (!mysql) throw driverFailure(QStringLiteral("Out of memory"));
-    std::unique_ptr<MYSQL, decltype(&mysql_close)> guard(mysql, &mysql_close);
+    Login login;
+    login.user = values.value(QStringLiteral("USER"));
+    login.password = values.value(QStringLiteral("PASSWORD"));
+    login.database = values.value(QStringLiteral("DATABASE"));
+    CheckProfileText(QStringLiteral("user name"), login.user);
+    CheckProfileText(QStringLiteral("password"), login.password);
+    CheckProfileText(QStringLiteral("database name"), login.database);
+    // An empty server means this computer, as it always has.
+    const QString host = server.isEmpty() ? kLocalHost : LibraryHostFor(server);
+    login.port = port;
+    login.compressed = (options & kCompressedProtocolOption) != 0;
+    login.connectTimeout = connectionTimeout_ > 0 ? connectionTimeout_ : kDefaultConnectionTimeout;
+    login.commandTimeout = commandTimeout_ > 0 ? commandTimeout_ : kDefaultCommandTimeout;
 
-    const int connectTimeout =
-        connectionTimeout_ > 0 ? connectionTimeout_ : kDefaultConnectionTimeout;
-    const int commandTimeout = commandTimeout_ > 0 ? commandTimeout_ : kDefaultCommandTimeout;
-    setTimeout(mysql, MYSQL_OPT_CONNECT_TIMEOUT, connectTimeout);
-    setTimeout(mysql, MYSQL_OPT_READ_TIMEOUT, commandTimeout);
-    setTimeout(mysql, MYSQL_OPT_WRITE_TIMEOUT, commandTimeout);
-    mysql_optionsv(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &kClientMaxPacket);
-    mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-    if (compressed_) mysql_optionsv(mysql, MYSQL_OPT_COMPRESS, nullptr);
-
-    const QByteArray host = server.toUtf8();
-    const QByteArray user = values.value(QStringLiteral("USER")).toUtf8();
-    const QByteArray password = values.value(QStringLiteral("PASSWORD")).toUtf8();
-    const QByteArray database = values.value(QStringLiteral("DATABASE")).toUtf8();
-    if (!mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(),
-                            database.isEmpty() ? nullptr : database.constData(), port, nullptr,
-                            0)) {
-        throw Failure(static_cast<int>(mysql_errno(mysql)), QString::fromUtf8(mysql_error(mysql)));
+    // Every address of the name is tried over TCP in turn; "localhost" falls back to the client
+    // library's local socket only when nothing accepts a TCP connection at the port.
+    std::optional<Failure> unreachable;
+    for (const QString& address : ResolveHost(host, login.connectTimeout)) {
+        try {
+            mysql_ = connectOnce(login, Transport::Tcp, address);
+            break;
+        } catch (const Failure& f) {
+            if (!isUnreachable(f)) throw;
+            if (!unreachable) unreachable = f;
+        }
     }
-    mysql_ = guard.release();
+    if (!mysql_ && host.compare(kLocalHost, Qt::CaseInsensitive) == 0 &&
+        platform::HasDefaultLocalSocket()) {
+        try {
+            mysql_ = connectOnce(login, Transport::LocalSocket, kLocalHost);
+        } catch (const Failure& f) {
+            if (!isUnreachable(f)) throw;
+        }
+    }
+    if (!mysql_) throw *unreachable;
+    compressed_ = login.compressed;
+
     if (commandTimeout_ > 0) {
         // The server's own waits must be as patient as the client's.
         execute(QStringLiteral("SET SESSION net_read_timeout=%1, net_write_timeout=%1")
                     .arg(commandTimeout_));
     }
+}
+
+QString Connection::tlsCipher() const {
+    const char* cipher = mysql_get_ssl_cipher(handle());
+    return cipher ? QString::fromLatin1(cipher) : QString();
 }
 
 namespace {

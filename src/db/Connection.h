@@ -35,8 +35,14 @@ public:
     int mode() const { return mode_; }
     int cursorLocation() const { return cursorLocation_; }
     bool compressed() const { return compressed_; }
+    // The cipher of the session's TLS, or empty when it runs in clear (a local socket, or a
+    // server without TLS).
+    QString tlsCipher() const;
 
-    // Opens the session; throws a Failure with the driver's or the server's text.
+    // Opens the session; throws a Failure with the driver's or the server's text. The server is
+    // reached over TCP, encrypted whenever it offers TLS; "localhost" falls back to the local
+    // socket when nothing listens at the port. Only authentication methods that keep the password
+    // unreadable are allowed.
     void open(const QString& connectionString);
     void close();
     bool isOpen() const { return mysql_ != nullptr; }

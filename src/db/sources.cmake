@@ -1,10 +1,12 @@
 list(APPEND CORE_SOURCES
     db/Connection.cpp
+    db/ClearTextRefusal.cpp
     db/ConnectionString.cpp
     db/ColumnType.cpp
     db/Discovery.cpp
     db/Download.cpp
     db/Openers.cpp
+    db/ServerAddress.cpp
     db/Statement.cpp
     db/Upload.cpp
 )

@@ -14,6 +14,7 @@
 #include "app/WindowSetup.h"
 #include "gui/GuiSupport.h"
 #include "mainwindow/Form2.h"
+#include "support/FakeServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
 
@@ -300,6 +301,22 @@ TEST_F(Form1ServerTest, AnIncompleteOrRefusedStoredProfileLeavesTheWindowUpWitho
         EXPECT_EQ(form.loadedMainWindow(), nullptr);
         EXPECT_TRUE(dialogs.calls.empty());
     }
+}
+
+TEST_F(Form1Test, AServerAskingForTheClearPasswordGetsNothingAtStartOrOnTest) {
+    FakeServer server("mysql_native_password", "mysql_clear_password");
+    const ConnectionProfile p{"127.0.0.1", "someone", "Secret-Pa55word-XYZ", "db",
+                              QString::number(server.port())};
+    StoreProfile(p);
+    Form1 form(dialogs, folder.environment());
+    form.start();  // the stored profile is complete, so it is probed without a click
+    EXPECT_FALSE(form.handedOver());
+    EXPECT_TRUE(dialogs.calls.empty());
+
+    form.PushButton5->click();
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{kCouldNotConnect});
+    EXPECT_EQ(server.connections(), 2);
+    EXPECT_FALSE(server.received().contains(p.password.toUtf8()));
 }
 
 }  // namespace

@@ -1,0 +1,123 @@
+#include "db/ServerAddress.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QRegularExpression>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "app/Failure.h"
+
+namespace {
+
+// Host name labels: letters, digits, "-" and "_" (common in container and internal names), not
+// starting or ending with "-", at most 63 characters each, 253 in all, with an optional final dot.
+bool isHostName(const QString& text) {
+    static const QRegularExpression label(
+        QStringLiteral("\\A[A-Za-z0-9_](?:[A-Za-z0-9_-]{0,61}[A-Za-z0-9_])?\\z"));
+    QString name = text;
+    if (name.endsWith(u'.')) name.chop(1);
+    if (name.isEmpty() || name.size() > 253) return false;
+    for (const QString& part : name.split(u'.')) {
+        if (!label.match(part).hasMatch()) return false;
+    }
+    return true;
+}
+
+bool isIpv6(const QString& text) {
+    QHostAddress address;
+    return text.contains(u':') && address.setAddress(text) &&
+           address.protocol() == QAbstractSocket::IPv6Protocol;
+}
+
+bool isIpv4(const QString& text) {
+    static const QRegularExpression dotted(QStringLiteral("\\A[0-9]{1,3}(?:\\.[0-9]{1,3}){3}\\z"));
+    QHostAddress address;
+    return dotted.match(text).hasMatch() && address.setAddress(text) &&
+           address.protocol() == QAbstractSocket::IPv4Protocol;
+}
+
+HostLookup& lookupOverride() {
+    static HostLookup lookup;
+    return lookup;
+}
+
+QStringList systemLookup(const QString& host) {
+    const QHostInfo info = QHostInfo::fromName(host);
+    if (info.error() != QHostInfo::NoError)
+        throw Failure(2005, QStringLiteral("The server name \"%1\" could not be found: %2")
+                                .arg(host, info.errorString()));
+    QStringList out;
+    for (const QHostAddress& a : info.addresses()) out << a.toString();
+    if (out.isEmpty())
+        throw Failure(2005, QStringLiteral("The server name \"%1\" has no address.").arg(host));
+    return out;
+}
+
+}  // namespace
+
+QString LibraryHostFor(const QString& server) {
+    if (server.startsWith(u'[') && server.endsWith(u']')) {
+        const QString inner = server.mid(1, server.size() - 2);
+        if (isIpv6(inner)) return inner;
+    } else if (isIpv4(server) || isIpv6(server) || isHostName(server)) {
+        return server;
+    }
+    throw Failure(
+        0, QStringLiteral("The server name \"%1\" is not a host name or an address.").arg(server));
+}
+
+void CheckProfileText(const QString& what, const QString& value) {
+    if (value.contains(QChar(u'\0')))
+        throw Failure(0, QStringLiteral("The %1 holds a NUL character, which cannot be sent to "
+                                        "the server.")
+                             .arg(what));
+}
+
+QStringList ResolveHost(const QString& host, int timeoutSeconds) {
+    if (isIpv4(host) || isIpv6(host)) return {host};
+
+    // The lookup runs on a thread of its own that is left behind if it does not answer in time;
+    // the shared state outlives whichever side finishes last.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        QStringList addresses;
+        std::unique_ptr<Failure> failure;
+    };
+    auto state = std::make_shared<Lookup>();
+    HostLookup lookup = lookupOverride() ? lookupOverride() : HostLookup(systemLookup);
+    std::thread([state, lookup, host] {
+        QStringList addresses;
+        std::unique_ptr<Failure> failure;
+        try {
+            addresses = lookup(host);
+        } catch (const Failure& f) {
+            failure = std::make_unique<Failure>(f);
+        }
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->addresses = std::move(addresses);
+        state->failure = std::move(failure);
+        state->finished = true;
+        state->done.notify_all();
+    }).detach();
+
+    std::unique_lock<std::mutex> lock(state->mutex);
+    if (!state->done.wait_for(lock, std::chrono::seconds(timeoutSeconds),
+                              [&] { return state->finished; }))
+        throw Failure(2005, QStringLiteral("The server name \"%1\" could not be resolved within "
+                                           "%2 %3.")
+                                .arg(host)
+                                .arg(timeoutSeconds)
+                                .arg(timeoutSeconds == 1 ? QStringLiteral("second")
+                                                         : QStringLiteral("seconds")));
+    if (state->failure) throw *state->failure;
+    return state->addresses;
+}
+
+void SetHostLookupForTesting(HostLookup lookup) {
+    lookupOverride() = std::move(lookup);
+}

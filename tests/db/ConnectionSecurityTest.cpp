@@ -1,0 +1,237 @@
+#include <errmsg.h>
+#include <gtest/gtest.h>
+#include <mysql.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "db/Connection.h"
+#include "db/ConnectionString.h"
+#include "db/Download.h"
+#include "db/Openers.h"
+#include "db/Upload.h"
+#include "support/FakeServer.h"
+#include "support/QtPrinters.h"
+#include "support/TestServer.h"
+
+namespace {
+
+// The client library's default local socket is the private server's, so that "localhost" has a
+// socket to fall back to. Set before anything in the program starts the client library.
+const bool kDefaultSocketSet = [] {
+    const QByteArray socket = qgetenv("VANTRELLE_TEST_SOCKET");
+    if (!socket.isEmpty()) qputenv("MYSQL_UNIX_PORT", socket);
+    return true;
+}();
+
+QString SessionStatus(Connection& c, const QString& name) {
+    ResultPtr r = QueryBuffered(c, QStringLiteral("SHOW SESSION STATUS LIKE '%1'").arg(name));
+    MYSQL_ROW row = mysql_fetch_row(r.get());
+    return row && row[1] ? QString::fromUtf8(row[1]) : QString();
+}
+
+struct NoEvents : TransferEvents {
+    QStringList stored;
+    void progressRange(int, int) override {}
+    void progressValue(int) override {}
+    void yield() override {}
+    void fileStored(const QString& path) override { stored << path; }
+};
+
+class ConnectionSecurityTest : public DatabaseTest {
+protected:
+    // Runs the body with the server demanding secure transport, and puts the setting back.
+    void withSecureTransportRequired(const std::function<void()>& body) {
+        exec("SET GLOBAL require_secure_transport=ON");
+        struct Restore {
+            ConnectionSecurityTest* test;
+            ~Restore() { test->exec("SET GLOBAL require_secure_transport=OFF"); }
+        } restore{this};
+        body();
+    }
+};
+
+TEST_F(ConnectionSecurityTest, EveryConnectionOverTcpIsEncrypted) {
+    using Opener = std::unique_ptr<Connection> (*)(const ConnectionProfile&);
+    const Opener openers[] = {OpenTableListConnection, OpenFieldListConnection,
+                              OpenDownloadConnection, OpenUploadConnection};
+    for (Opener open : openers) {
+        std::unique_ptr<Connection> c = open(profile());
+        EXPECT_FALSE(c->tlsCipher().isEmpty());
+        EXPECT_EQ(SessionStatus(*c, "Ssl_cipher"), c->tlsCipher());
+    }
+    std::unique_ptr<Connection> upload = OpenUploadConnection(profile());
+    EXPECT_EQ(SessionStatus(*upload, "Compression"), "ON");
+}
+
+TEST_F(ConnectionSecurityTest, AServerThatRequiresSecureTransportTakesEveryAction) {
+    exec("CREATE TABLE files (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB)");
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.bin");
+    {
+        QFile f(source);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(25000, 'x'));
+    }
+    QDir(dir.path()).mkdir("out");
+
+    withSecureTransportRequired([&] {
+        EXPECT_TRUE(CanConnectToMySQL(profile()));
+        NoEvents events;
+        std::unique_ptr<Connection> up = OpenUploadConnection(profile());
+        UploadFileToBlob(*up, "files", "data", source, events);
+        EXPECT_EQ(events.stored, QStringList{source});
+
+        std::unique_ptr<Connection> down = OpenDownloadConnection(profile());
+        const DownloadResult result =
+            DownloadBlobs(*down, "files", "data", "f", dir.filePath("out"), "bin");
+        EXPECT_EQ(result.files, 1);
+        EXPECT_EQ(QFileInfo(dir.filePath("out/f1.bin")).size(), 25000);
+
+        // A local socket counts as secure and needs no TLS.
+        ConnectionProfile local = profile();
+        local.server = "localhost";
+        local.port = "1";  // nothing listens there, so the socket is used
+        Connection c;
+        c.open(BuildConnectionString(local, false));
+        EXPECT_TRUE(c.tlsCipher().isEmpty());
+    });
+}
+
+TEST_F(ConnectionSecurityTest, LocalhostIsReachedOverTcpAtItsPortBeforeTheSocket) {
+    ASSERT_TRUE(kDefaultSocketSet);
+    ConnectionProfile p = profile();
+    p.server = "localhost";
+    Connection tcp;
+    tcp.open(BuildConnectionString(p, false));
+    EXPECT_FALSE(tcp.tlsCipher().isEmpty()) << "went to the socket, not to the port";
+    EXPECT_TRUE(QString::fromUtf8(mysql_get_host_info(tcp.handle())).contains("TCP/IP"));
+
+    p.port = "1";
+    Connection socket;
+    socket.open(BuildConnectionString(p, false));
+    EXPECT_TRUE(QString::fromUtf8(mysql_get_host_info(socket.handle())).contains("socket"));
+
+    // Other names never fall back to the socket.
+    p.server = "127.0.0.1";
+    Connection none;
+    try {
+        none.open(BuildConnectionString(p, false));
+        ADD_FAILURE() << "127.0.0.1 at a closed port opened";
+    } catch (const Failure& f) {
+        EXPECT_TRUE(f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR)
+            << f.description.toStdString();
+    }
+}
+
+TEST_F(ConnectionSecurityTest, NoProfileValueRunsAStatementOrLoadsALibrary) {
+    QTemporaryDir dir;
+    const QString marker = dir.filePath("loaded");
+    qputenv("VANTRELLE_MARKER_FILE", QFile::encodeName(marker));
+    const QString pluginDir = QStringLiteral(VANTRELLE_MARKER_PLUGIN_DIR);
+    const QString create = QStringLiteral("CREATE TABLE `%1`.pwned (a int)").arg(database_);
+    const QString address = QStringLiteral("host=%1;port=%2").arg(server_.host, server_.port);
+
+    // The planted library is one that the client library would load, given the chance.
+    {
+        const QByteArray hostile =
+            (address + ";plugin_dir=" + pluginDir + ";default_auth=marker").toUtf8();
+        MYSQL* raw = mysql_init(nullptr);
+        mysql_real_connect(raw, hostile.constData(), server_.user.toUtf8().constData(),
+                           server_.password.toUtf8().constData(), nullptr, 0, nullptr, 0);
+        mysql_close(raw);
+        ASSERT_TRUE(QFile::exists(marker)) << "the planted library was not loadable";
+        QFile::remove(marker);
+    }
+
+    struct Case {
+        QString ConnectionProfile::*field;
+        QString value;
+        QString wantDescription;  // empty: any failure
+    };
+    const QString serverCases[] = {
+        address + ";init_command=" + create,
+        address + ";plugin_dir=" + pluginDir + ";default_auth=marker",
+        address + ";read_default_file=" + dir.filePath("my.cnf"),
+        server_.host + ";init_command=" + create,
+    };
+    std::vector<Case> cases;
+    for (const QString& s : serverCases)
+        cases.push_back(
+            {&ConnectionProfile::server, s,
+             QStringLiteral("The server name \"%1\" is not a host name or an address.").arg(s)});
+    cases.push_back({&ConnectionProfile::user, server_.user + ";init_command=" + create, {}});
+    cases.push_back(
+        {&ConnectionProfile::password, server_.password + ";init_command=" + create, {}});
+    cases.push_back({&ConnectionProfile::database,
+                     database_ + ";plugin_dir=" + pluginDir + ";default_auth=marker",
+                     {}});
+    cases.push_back({&ConnectionProfile::port, server_.port + ";init_command=" + create, {}});
+
+    for (const Case& c : cases) {
+        ConnectionProfile p = profile();
+        p.*(c.field) = c.value;
+        for (bool upload : {false, true}) {
+            Connection connection;
+            try {
+                connection.open(BuildConnectionString(p, upload));
+                ADD_FAILURE() << "opened with " << c.value.toStdString();
+            } catch (const Failure& f) {
+                if (!c.wantDescription.isEmpty()) {
+                    EXPECT_EQ(f.description, c.wantDescription);
+                }
+            }
+        }
+        EXPECT_FALSE(CanConnectToMySQL(p));
+        EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                                        "TABLE_SCHEMA='%1' AND TABLE_NAME='pwned'")
+                             .arg(database_)),
+                  "0")
+            << c.value.toStdString();
+        EXPECT_FALSE(QFile::exists(marker)) << c.value.toStdString();
+    }
+    qunsetenv("VANTRELLE_MARKER_FILE");
+}
+
+TEST(PasswordInClear, NoServerGetsThePasswordByAskingForAClearTextMethod) {
+    const QByteArray password = "Secret-Pa55word-XYZ";
+    struct Case {
+        QByteArray greeting;
+        QByteArray switchTo;
+        QString method;
+    };
+    const Case cases[] = {
+        {"mysql_native_password", "mysql_clear_password", "mysql_clear_password"},
+        {"mysql_clear_password", "", "mysql_clear_password"},
+        {"mysql_native_password", "dialog", "dialog"},
+    };
+    for (const Case& c : cases) {
+        FakeServer server(c.greeting, c.switchTo);
+        ASSERT_NE(server.port(), 0);
+        const ConnectionProfile p{"127.0.0.1", "someone", password, "",
+                                  QString::number(server.port())};
+        Connection connection;
+        try {
+            connection.open(BuildConnectionString(p, false));
+            ADD_FAILURE() << "the fake server let the connection open";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.description,
+                      QStringLiteral("The server asked for the authentication method \"%1\", "
+                                     "which would send the password unencrypted; the program "
+                                     "does not allow it.")
+                          .arg(c.method));
+        }
+        EXPECT_FALSE(CanConnectToMySQL(p));
+        EXPECT_EQ(server.connections(), 2);
+        EXPECT_FALSE(server.received().contains(password)) << c.greeting.constData();
+        if (!c.switchTo.isEmpty()) {
+            // The login went out in clear, because this server offers no TLS.
+            EXPECT_TRUE(server.received().contains("someone"));
+        }
+    }
+}
+
+}  // namespace
