@@ -16,6 +16,7 @@
 #include "RawTransfer.h"
 #include "db/Download.h"
 #include "db/Openers.h"
+#include "db/ServerAddress.h"
 #include "db/Upload.h"
 
 namespace {
@@ -82,7 +83,8 @@ ConnectionProfile profileOf(const Options& o) {
 
 RawLogin loginOf(const Options& o) {
     const QString port = o.value("port");
-    return {o.value("host").toStdString(), o.value("user").toStdString(),
+    // The host goes through the program's own check, so that it cannot carry library options.
+    return {LibraryHostFor(o.value("host")).toStdString(), o.value("user").toStdString(),
             o.value("password").toStdString(), o.value("database").toStdString(),
             port.isEmpty() ? 3306u : port.toUInt()};
 }
