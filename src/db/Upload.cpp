@@ -18,16 +18,15 @@ constexpr qint64 kGatherBytes = 1024 * 1024;
 constexpr qint64 kLongDataHeaderBytes = 7;
 constexpr qint64 kCompressedPacketHeaderBytes = 4;
 
+// Kept short, so that the advice fits in a report beside a long path.
 Failure tooLargeFailure(const QString& path, qint64 size, qint64 limit) {
-    return Failure(
-        0, QStringLiteral("The file \"%1\" is %2 bytes, larger than the %3 bytes that the server "
-                          "accepts in one value (its max_allowed_packet). Ask the server's "
-                          "administrator to raise max_allowed_packet (at most 1G), for example "
-                          "with SET GLOBAL max_allowed_packet=1073741824 or in the server's "
-                          "configuration, then upload the file again.")
-               .arg(path)
-               .arg(size)
-               .arg(limit));
+    return Failure(0, QStringLiteral("The file \"%1\" is %2 bytes, larger than the %3 bytes that "
+                                     "the server accepts in one value (max_allowed_packet). Ask "
+                                     "its administrator to raise it (at most 1G), e.g. SET GLOBAL "
+                                     "max_allowed_packet=1073741824, then upload the file again.")
+                          .arg(path)
+                          .arg(size)
+                          .arg(limit));
 }
 
 Failure changedFailure(const QString& path) {
