@@ -29,6 +29,26 @@ Failure tooLargeFailure(const QString& path, qint64 size, qint64 limit) {
                           .arg(limit));
 }
 
+// A BINARY(n) column pads a shorter value with zero bytes, and the server does not warn about it:
+// the file would come back longer than it went in.
+void refusePaddedColumn(Connection& c, const QString& table, const QString& field,
+                        const QString& path, qint64 size) {
+    const PreparedStatement select(c, QStringLiteral("SELECT ") + QuoteIdentifier(field) +
+                                          QStringLiteral(" FROM ") + QuoteIdentifier(table));
+    if (select.fieldCount() == 0) return;
+    const MYSQL_FIELD& column = select.field(0);
+    const bool fixedBinary = column.type == MYSQL_TYPE_STRING && column.charsetnr == 63 &&
+                             (column.flags & (ENUM_FLAG | SET_FLAG)) == 0;
+    if (fixedBinary && size < static_cast<qint64>(column.length))
+        throw Failure(0, QStringLiteral("The file \"%1\" is %2 bytes, but the column \"%3\" holds "
+                                        "exactly %4 bytes and would fill the rest with zeros; it "
+                                        "was not stored.")
+                             .arg(path)
+                             .arg(size)
+                             .arg(field)
+                             .arg(column.length));
+}
+
 Failure changedFailure(const QString& path) {
     return Failure(Failure::kPathFileAccessError,
                    QStringLiteral("The file \"%1\" changed while it was being uploaded; it was not "
@@ -153,6 +173,7 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
     if (size == 0) return;
     const qint64 limit = c.maxAllowedPacket();
     if (size > limit) throw tooLargeFailure(path, size, limit);
+    refusePaddedColumn(c, table, field, path, size);
 
     MYSQL_BIND value{};
     value.buffer_type = MYSQL_TYPE_LONG_BLOB;

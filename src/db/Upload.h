@@ -40,8 +40,9 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed);
 // no event. A file larger than the server's max_allowed_packet is refused before any byte is sent.
 //
 // Only a value stored byte for byte is kept: the row is added in a transaction of its own, which
-// is rolled back when the server leaves any warning. A file that changes while it is read (it
-// comes up short, has bytes past its size at the start, or is written to or replaced) is refused
-// before the row is added. A failure at any point (thrown as Failure) leaves no row.
+// is rolled back when the server leaves any warning, and a file shorter than a BINARY(n) column,
+// which the server would pad with zeros, is refused before sending. A file that changes while it is
+// read (it comes up short, has bytes past its size at the start, or is written to or replaced) is
+// refused before the row is added. A failure at any point (thrown as Failure) leaves no row.
 void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
                       const QString& path, TransferEvents& events);

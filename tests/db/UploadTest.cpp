@@ -236,7 +236,7 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
     const Column columns[] = {
         {"tb", big, 1406, 1265}, {"b", big, 1406, 1265},  {"vb", big, 1406, 1265},
         {"bn", big, 1406, 1265}, {"vc", big, 1406, 1265}, {"i", big, 1366, 1366},
-        {"i", tiny, 1366, 1366},
+        {"i", tiny, 1366, 1366}, {"bn", tiny, 0, 0},  // would be padded to 16 bytes
     };
     // The upload session is strict even where the server's own mode is not; a session that is not
     // strict after all still keeps no row that the server warned about.
@@ -268,6 +268,11 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
                      "' AND tb IS NULL AND b IS NULL AND vb IS NULL AND bn IS NULL AND vc IS "
                      "NULL AND i IS NULL"),
               QString::number(stored));
+    // A value of exactly the column's size is stored as it is.
+    const QString sixteen = makeFile("sixteen", 16);
+    RecordedEvents events;
+    UploadFileToBlob(*strict, "narrow", "bn", sixteen, events);
+    EXPECT_EQ(scalar("SELECT SHA2(bn, 256) FROM narrow WHERE bn IS NOT NULL"), sha256Of(sixteen));
     // The server's other modes are kept beside the strict one.
     auto usual = OpenUploadConnection(profile());
     ResultPtr mode = QueryBuffered(*usual, "SELECT @@SESSION.sql_mode");
