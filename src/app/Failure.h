@@ -31,3 +31,14 @@ struct Failure : std::exception {
 private:
     mutable QByteArray what_;
 };
+
+// A description longer than this many characters is cut there and "..." appended.
+constexpr qsizetype kReadableDescriptionLength = 400;
+
+// A description as a person can read it in a dialog: every character that cannot be printed
+// (control characters, formatting marks, unassigned or private code points, lone surrogates, and
+// the replacement character that stands for bytes that were no text) is shown as "?", and a text
+// longer than kReadableDescriptionLength characters is cut there with "..." appended. Characters
+// are counted as code points, so a cut never splits one. A server message that quotes a file's
+// bytes therefore shows at most a line of question marks and letters.
+QString ReadableDescription(const QString& text);

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #ifdef Q_OS_WIN
+#include <io.h>
 #include <windows.h>
 #else
 #include <dirent.h>
@@ -215,6 +216,79 @@ bool LastModifiedReadable(const QString& path) {
     const auto native = nativePath(path);
     struct stat st {};
     return native && stat(native->constData(), &st) == 0;
+#endif
+}
+
+// ---- File versions -----------------------------------------------------------------------------
+
+namespace {
+#ifdef Q_OS_WIN
+qint64 ticks(const FILETIME& t) {
+    return qint64((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+std::optional<FileStamp> stampOfHandle(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) return std::nullopt;
+    FileStamp stamp;
+    stamp.size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    stamp.modified = ticks(info.ftLastWriteTime);
+    stamp.changed = stamp.modified;
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.node = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return stamp;
+}
+#else
+qint64 nanoseconds(const struct timespec& t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+FileStamp stampOfStat(const struct stat& st) {
+    FileStamp stamp;
+    stamp.size = qint64(st.st_size);
+#ifdef Q_OS_DARWIN
+    stamp.modified = nanoseconds(st.st_mtimespec);
+    stamp.changed = nanoseconds(st.st_ctimespec);
+#else
+    stamp.modified = nanoseconds(st.st_mtim);
+    stamp.changed = nanoseconds(st.st_ctim);
+#endif
+    stamp.device = quint64(st.st_dev);
+    stamp.node = quint64(st.st_ino);
+    return stamp;
+}
+#endif
+}  // namespace
+
+std::optional<FileStamp> StampOfOpenFile(const QFileDevice& file) {
+    const int fd = file.handle();
+    if (fd < 0) return std::nullopt;
+#ifdef Q_OS_WIN
+    return stampOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+#else
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return std::nullopt;
+    return stampOfStat(st);
+#endif
+}
+
+std::optional<FileStamp> StampOfPath(const QString& path) {
+#ifdef Q_OS_WIN
+    if (path.isEmpty() || path.contains(QChar(0)) || HasWildcards(path)) return std::nullopt;
+    // No access rights asked and every kind of sharing allowed, so a file being written still
+    // opens; backup semantics are needed to open it without reading.
+    HANDLE h = CreateFileW(widePath(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    const auto stamp = stampOfHandle(h);
+    CloseHandle(h);
+    return stamp;
+#else
+    const auto native = nativePath(path);
+    struct stat st {};
+    if (!native || stat(native->constData(), &st) != 0) return std::nullopt;
+    return stampOfStat(st);
 #endif
 }
 

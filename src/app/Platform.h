@@ -12,6 +12,7 @@
 
 #include "app/Failure.h"
 
+class QFileDevice;
 class QSettings;
 
 namespace platform {
@@ -120,5 +121,23 @@ Failure WalkFailure(int systemError);
 // file without read permission counts, a folder does not, and neither does a name that the file
 // system's encoding cannot carry.
 bool OpensWithoutReading(const QString& path);
+
+// ---- File versions -----------------------------------------------------------------------------
+
+// What tells one version of a file from another: its size, the times of its last write and last
+// change of state, and the device and file number that identify the file itself (0 where the
+// platform has none). A file that is grown, cut, written to or replaced gets a different stamp.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modified = 0;  // in the platform's finest unit
+    qint64 changed = 0;
+    quint64 device = 0;
+    quint64 node = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of an open file, through its handle; nothing when it cannot be read.
+std::optional<FileStamp> StampOfOpenFile(const QFileDevice& file);
+// The stamp of the file that the path names now; nothing when there is none.
+std::optional<FileStamp> StampOfPath(const QString& path);
 
 }  // namespace platform

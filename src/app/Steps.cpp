@@ -20,8 +20,9 @@ Location Location::folderScan(const QString& module, const QString& procedure) {
 }
 
 QString ReportText(const QString& description, const Location& where, int line) {
-    return description + QStringLiteral("\r\n") + where.text() + QStringLiteral("at line ") +
-           QString::number(line) + QStringLiteral("\r\r") +
+    // Every report passes here, so no description, whatever its source, reaches a dialog unread.
+    return ReadableDescription(description) + QStringLiteral("\r\n") + where.text() +
+           QStringLiteral("at line ") + QString::number(line) + QStringLiteral("\r\r") +
            QStringLiteral("Please email screenshot of this message to ") + SupportAddress();
 }
 

@@ -29,7 +29,8 @@ private:
     QString text_;
 };
 
-// The whole text of the report for a failure at the given step line.
+// The whole text of the report for a failure at the given step line; the description is shown as
+// ReadableDescription makes it.
 QString ReportText(const QString& description, const Location& where, int line);
 
 // Runs a handler's numbered steps: a step that fails shows the report with its line number and the

@@ -1,6 +1,7 @@
 list(APPEND CORE_SOURCES
     app/AppInfo.cpp
     app/Failure.cpp
+    app/FileFailure.cpp
     app/PathUtils.cpp
     app/Platform.cpp
     app/Settings.cpp

@@ -2,21 +2,20 @@
 
 #include <QSaveFile>
 
+#include "app/FileFailure.h"
 #include "app/Platform.h"
 #include "db/Statement.h"
 
 namespace {
 
-Failure writeFailure(const QString& path, const QString& reason) {
-    return Failure(Failure::kPathFileAccessError,
-                   QStringLiteral("The file \"%1\" could not be written: %2").arg(path, reason));
-}
-
+// Unbuffered, so that a write the disk refuses fails in WriteFully with the system's reason; a
+// buffered save could fail only when it is committed, and be committed short.
 void saveWhole(const QString& path, const char* data, qint64 size) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw writeFailure(path, file.errorString());
-    if (size > 0 && file.write(data, size) != size) throw writeFailure(path, file.errorString());
-    if (!file.commit()) throw writeFailure(path, file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw FileFailure(FileAction::Write, path, file);
+    WriteFully(file, path, data, size);
+    if (!file.commit()) throw FileFailure(FileAction::Write, path, file);
 }
 
 int columnType(Connection& c, const QString& sql) {

@@ -1,5 +1,7 @@
 #include "db/Openers.h"
 
+#include "db/Upload.h"
+
 std::unique_ptr<Connection> OpenTableListConnection(const ConnectionProfile& profile) {
     auto c = std::make_unique<Connection>();
     c->setCursorLocation(Connection::kClientCursor);
@@ -31,5 +33,6 @@ std::unique_ptr<Connection> OpenUploadConnection(const ConnectionProfile& profil
     c->setCommandTimeout(kTransferTimeoutSeconds);
     c->setConnectionTimeout(kTransferTimeoutSeconds);
     c->open(BuildConnectionString(profile, true));
+    MakeUploadSessionStrict(*c);
     return c;
 }

@@ -22,12 +22,27 @@ constexpr qint64 kUploadChunkBytes = 10240;
 // as the download, so the new row gets a value only in the chosen column.
 QString UploadStatement(const QString& table, const QString& field);
 
+// Makes the session refuse a value that its column would cut or convert, instead of storing what
+// is left of it: STRICT_ALL_TABLES is added to the session's sql_mode, the server's other modes
+// are kept.
+void MakeUploadSessionStrict(Connection& c);
+
+// The largest piece of a value sent to the server in one go. The server refuses a packet that is
+// not smaller than its max_allowed_packet, and a piece travels with a 7-byte header (statement and
+// parameter), plus the 4-byte packet header that a compressed session carries inside its data.
+// Pieces are at most 1 MiB, so memory stays small whatever the limit.
+qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed);
+
 // Stores one file as a new row. The value is streamed to the server: first the leading
 // (size mod 10240) bytes when there are any, then the rest in whole chunks of 10240 bytes read in
 // order. The progress range is 0 to the number of whole chunks (1 when fewer than two), the value
 // follows each whole chunk, with a yield before and after it. An empty file adds no row and raises
 // no event. A file larger than the server's max_allowed_packet is refused before any byte is sent.
-// The row exists only once the statement runs at the end, so a failure at any point (thrown as
-// Failure) leaves no partial row.
+//
+// Only a value stored byte for byte is kept: the row is added in a transaction of its own, which
+// is rolled back when the server leaves any warning, and a file shorter than a BINARY(n) column,
+// which the server would pad with zeros, is refused before sending. A file that changes while it is
+// read (it comes up short, has bytes past its size at the start, or is written to or replaced) is
+// refused before the row is added. A failure at any point (thrown as Failure) leaves no row.
 void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
                       const QString& path, TransferEvents& events);

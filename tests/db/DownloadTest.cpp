@@ -4,6 +4,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
+
 #include "db/Download.h"
 #include "db/Openers.h"
 #include "support/TestServer.h"
@@ -225,5 +230,48 @@ TEST_F(DownloadTest, ConnectionKilledMidwayLeavesOnlyWholeFiles) {
     }
     EXPECT_FALSE(c->isOpen());
 }
+
+#ifdef Q_OS_LINUX
+// A file system of 64 KiB, mounted for the life of the object where the test may mount one.
+class TinyFileSystem {
+public:
+    TinyFileSystem() {
+        if (geteuid() != 0 || !dir_.isValid()) return;
+        const QByteArray where = QFile::encodeName(dir_.path());
+        mounted_ = mount("tmpfs", where.constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~TinyFileSystem() {
+        if (mounted_) umount(QFile::encodeName(dir_.path()).constData());
+    }
+    bool mounted() const { return mounted_; }
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
+
+TEST_F(DownloadTest, FullDiskIsReportedWithTheSystemsTextAndLeavesOnlyWholeFiles) {
+    TinyFileSystem disk;
+    if (!disk.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+    exec("CREATE TABLE pics (id INT PRIMARY KEY, data LONGBLOB)");
+    // The second value is smaller than a file's write buffer: it must fail when written, not
+    // be saved short.
+    exec("INSERT INTO pics VALUES (1, REPEAT('a', 56000)), (2, REPEAT('b', 12000))");
+    auto c = OpenDownloadConnection(profile());
+    try {
+        DownloadBlobs(*c, "pics", "data", "p", disk.path(), "bin");
+        ADD_FAILURE() << "a full disk took every file";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+        const QString name = disk.path() + QDir::separator() + "p2.bin";
+        EXPECT_EQ(f.description,
+                  "The file \"" + name + "\" could not be written: No space left on device");
+    }
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({"p1.bin"}));
+    EXPECT_EQ(contents(disk.path() + "/p1.bin"), QByteArray(56000, 'a'));
+}
+#endif
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 
 #include "db/Download.h"
 #include "db/Openers.h"
+#include "db/Statement.h"
 #include "db/Upload.h"
 #include "support/TestServer.h"
 
@@ -57,6 +59,34 @@ protected:
         return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
     }
     QString rows() { return scalar("SELECT COUNT(*) FROM files"); }
+
+    // An upload session opened while a global variable has another value; the session keeps it.
+    std::unique_ptr<Connection> uploadSessionWith(const QString& variable, const QString& value) {
+        const QString previous = scalar("SELECT @@GLOBAL." + variable);
+        exec("SET GLOBAL " + variable + " = " + value);
+        std::unique_ptr<Connection> c;
+        try {
+            c = OpenUploadConnection(profile());
+        } catch (...) {
+        }
+        bool number = false;
+        previous.toLongLong(&number);
+        exec("SET GLOBAL " + variable + " = " + (number ? previous : "'" + previous + "'"));
+        EXPECT_TRUE(c);
+        return c;
+    }
+    // Expects the upload to fail, leaving no row and no "stored" event; gives the failure.
+    Failure refused(Connection& c, const QString& table, const QString& field, const QString& path,
+                    RecordedEvents& events) {
+        try {
+            UploadFileToBlob(c, table, field, path, events);
+        } catch (const Failure& f) {
+            EXPECT_FALSE(events.log.contains("stored " + path));
+            return f;
+        }
+        ADD_FAILURE() << "stored " << path.toStdString() << " in " << field.toStdString();
+        return Failure(-1, "stored");
+    }
 
     QTemporaryDir dir_;
 };
@@ -123,14 +153,7 @@ TEST_F(UploadTest, DownloadOfAnUploadIsByteIdentical) {
 }
 
 TEST_F(UploadTest, FileAboveTheServerLimitIsRefusedBeforeSendingAndTheNextIsStored) {
-    const QString previous = scalar("SELECT @@GLOBAL.max_allowed_packet");
-    exec("SET GLOBAL max_allowed_packet = 2097152");
-    std::unique_ptr<Connection> c;
-    try {
-        c = OpenUploadConnection(profile());  // the session keeps the limit it started with
-    } catch (...) {
-    }
-    exec("SET GLOBAL max_allowed_packet = " + previous);
+    auto c = uploadSessionWith("max_allowed_packet", "2097152");
     ASSERT_TRUE(c);
     auto received = [&] {
         ResultPtr r = Query(*c, "SHOW SESSION STATUS LIKE 'Bytes_received'");
@@ -195,6 +218,185 @@ TEST_F(UploadTest, FailuresCarryTheReasonAndAddNoRow) {
         EXPECT_TRUE(events.log.isEmpty());
     }
     EXPECT_EQ(rows(), "0");
+}
+
+TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileIsStored) {
+    exec(
+        "CREATE TABLE narrow (tb TINYBLOB, b BLOB, vb VARBINARY(300), bn BINARY(16), "
+        "vc VARCHAR(20), i INT, data LONGBLOB)");
+    const QString big = makeFile("big", 100000);
+    const QString tiny = makeFile("tiny", 10);  // short enough, but no number
+    const QString small = makeFile("small", 200);
+    struct Column {
+        const char* name;
+        QString file;
+        int strictNumber;   // the server's refusal in a strict session
+        int warningNumber;  // its warning when the session is not strict
+    };
+    const Column columns[] = {
+        {"tb", big, 1406, 1265}, {"b", big, 1406, 1265},  {"vb", big, 1406, 1265},
+        {"bn", big, 1406, 1265}, {"vc", big, 1406, 1265}, {"i", big, 1366, 1366},
+        {"i", tiny, 1366, 1366}, {"bn", tiny, 0, 0},  // would be padded to 16 bytes
+    };
+    // The upload session is strict even where the server's own mode is not; a session that is not
+    // strict after all still keeps no row that the server warned about.
+    auto strict = uploadSessionWith("sql_mode", "''");
+    ASSERT_TRUE(strict);
+    auto lax = OpenUploadConnection(profile());
+    lax->execute("SET SESSION sql_mode = ''");
+    struct Session {
+        Connection* c;
+        bool strict;
+    };
+    int stored = 0;
+    for (const Session& session : {Session{strict.get(), true}, Session{lax.get(), false}}) {
+        for (const Column& column : columns) {
+            RecordedEvents events;
+            const Failure f = refused(*session.c, "narrow", column.name, column.file, events);
+            EXPECT_EQ(f.number, session.strict ? column.strictNumber : column.warningNumber)
+                << column.name << " strict " << session.strict << ": "
+                << f.description.toStdString();
+            EXPECT_EQ(scalar("SELECT COUNT(*) FROM narrow"), QString::number(stored));
+
+            UploadFileToBlob(*session.c, "narrow", "data", small, events);
+            ++stored;
+            EXPECT_EQ(scalar("SELECT COUNT(*) FROM narrow"), QString::number(stored));
+            EXPECT_EQ(events.log.last(), "stored " + small);
+        }
+    }
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM narrow WHERE SHA2(data, 256) = '" + sha256Of(small) +
+                     "' AND tb IS NULL AND b IS NULL AND vb IS NULL AND bn IS NULL AND vc IS "
+                     "NULL AND i IS NULL"),
+              QString::number(stored));
+    // A value of exactly the column's size is stored as it is.
+    const QString sixteen = makeFile("sixteen", 16);
+    RecordedEvents events;
+    UploadFileToBlob(*strict, "narrow", "bn", sixteen, events);
+    EXPECT_EQ(scalar("SELECT SHA2(bn, 256) FROM narrow WHERE bn IS NOT NULL"), sha256Of(sixteen));
+    // The server's other modes are kept beside the strict one.
+    auto usual = OpenUploadConnection(profile());
+    ResultPtr mode = QueryBuffered(*usual, "SELECT @@SESSION.sql_mode");
+    const QString modes = QString::fromUtf8(mysql_fetch_row(mode.get())[0]);
+    for (const char* kept : {"STRICT_ALL_TABLES", "NO_ENGINE_SUBSTITUTION", "STRICT_TRANS_TABLES"})
+        EXPECT_TRUE(modes.contains(kept)) << modes.toStdString();
+}
+
+TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
+    const qint64 size = 100 + 5 * kUploadChunkBytes;
+    struct Case {
+        const char* name;
+        std::function<void(const QString&)> change;  // at the yield after the first whole chunk
+    };
+    const Case cases[] = {
+        {"grows",
+         [](const QString& p) {
+             QFile f(p);
+             f.open(QIODevice::Append);
+             f.write("more");
+         }},
+        {"shrinks", [](const QString& p) { QFile::resize(p, 100 + 2 * kUploadChunkBytes + 5); }},
+        {"rewritten in place",
+         [](const QString& p) {
+             QFile f(p);
+             f.open(QIODevice::ReadWrite);
+             f.write(QByteArray(100, 'z'));  // bytes already sent
+         }},
+        {"rewritten, its time set back",
+         [](const QString& p) {
+             QFile f(p);
+             f.open(QIODevice::ReadWrite);
+             const QDateTime before = f.fileTime(QFileDevice::FileModificationTime);
+             f.write(QByteArray(100, 'z'));
+             f.setFileTime(before, QFileDevice::FileModificationTime);
+         }},
+        {"replaced",
+         [](const QString& p) {
+             QFile::rename(p, p + ".old");  // keeps the open file's bytes, names a new one
+             QFile f(p);
+             f.open(QIODevice::WriteOnly);
+             f.write(QByteArray(size, 'n'));
+         }},
+    };
+    auto c = OpenUploadConnection(profile());
+    for (const Case& k : cases) {
+        const QString path = makeFile(k.name, size);
+        // An old time, so that a write now gives the file another one.
+        {
+            QFile f(path);
+            f.open(QIODevice::ReadWrite);
+            f.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4)),
+                          QFileDevice::FileModificationTime);
+        }
+        RecordedEvents events;
+        events.onYield = [&](int n) {
+            if (n == 2) k.change(path);
+        };
+        const Failure f = refused(*c, "files", "data", path, events);
+        EXPECT_EQ(f.description, "The file \"" + path +
+                                     "\" changed while it was being uploaded; it was not stored.")
+            << k.name;
+        EXPECT_EQ(rows(), "0") << k.name;
+    }
+    RecordedEvents events;
+    UploadFileToBlob(*c, "files", "data", makeFile("steady", size), events);
+    EXPECT_EQ(rows(), "1");
+}
+
+TEST_F(UploadTest, LongDataPiecesFitTheServersPacketExactly) {
+    // Against the real server: a piece of LongDataPieceBytes is accepted, one byte more is not.
+    const qint64 limit = 1048576;
+    for (bool compressed : {false, true}) {
+        auto open = [&] {
+            const QString previous = scalar("SELECT @@GLOBAL.max_allowed_packet");
+            exec("SET GLOBAL max_allowed_packet = " + QString::number(limit));
+            auto c =
+                compressed ? OpenUploadConnection(profile()) : OpenDownloadConnection(profile());
+            exec("SET GLOBAL max_allowed_packet = " + previous);
+            EXPECT_EQ(c->compressed(), compressed);
+            return c;
+        };
+        const qint64 piece = LongDataPieceBytes(limit, compressed);
+        EXPECT_EQ(piece, compressed ? limit - 12 : limit - 8);
+        for (qint64 bytes : {piece, piece + 1}) {
+            auto c = open();
+            const PreparedStatement statement(*c, UploadStatement("files", "data"));
+            MYSQL_BIND value{};
+            value.buffer_type = MYSQL_TYPE_LONG_BLOB;
+            ASSERT_EQ(mysql_stmt_bind_param(statement.handle(), &value), 0);
+            const QByteArray data(bytes, 'p');
+            const bool ok = mysql_stmt_send_long_data(statement.handle(), 0, data.constData(),
+                                                      static_cast<unsigned long>(bytes)) == 0 &&
+                            mysql_stmt_execute(statement.handle()) == 0;
+            EXPECT_EQ(ok, bytes == piece) << "compressed " << compressed << ", " << bytes
+                                          << " bytes: " << mysql_stmt_error(statement.handle());
+        }
+    }
+    EXPECT_EQ(rows(), "2");
+}
+
+TEST_F(UploadTest, FileOfTheServersLimitIsStoredAndOneByteMoreIsRefusedClearly) {
+    auto c = uploadSessionWith("max_allowed_packet", "1048576");
+    ASSERT_TRUE(c);
+    int stored = 0;
+    for (qint64 size : {1048564, 1048565, 1048568, 1048569, 1048575, 1048576}) {
+        const QString path = makeFile(QStringLiteral("f%1").arg(size), size);
+        RecordedEvents events;
+        try {
+            UploadFileToBlob(*c, "files", "data", path, events);
+        } catch (const Failure& f) {
+            ADD_FAILURE() << size << ": " << f.description.toStdString();
+        }
+        ++stored;
+        EXPECT_EQ(
+            scalar(QStringLiteral("SELECT SHA2(data, 256) FROM files WHERE id = %1").arg(stored)),
+            sha256Of(path))
+            << size;
+    }
+    RecordedEvents events;
+    const Failure f = refused(*c, "files", "data", makeFile("over", 1048577), events);
+    EXPECT_TRUE(f.description.contains("is 1048577 bytes, larger than the 1048576 bytes"))
+        << f.description.toStdString();
+    EXPECT_EQ(rows(), QString::number(stored));
 }
 
 }  // namespace

@@ -232,4 +232,26 @@ TEST_F(TransferTest, AConnectionLostMidUploadLeavesNoRowAndTheWindowWorking) {
     EXPECT_EQ(scalar("SELECT LENGTH(data) FROM pics"), QString::number(30 * 10240 + 17));
 }
 
+TEST_F(TransferTest, AFileTheColumnRefusesIsReportedReadablyAndTheRunGoesOn) {
+    // The server quotes the refused value in its message, here a picture's header bytes; the
+    // report shows a bounded line of printable characters.
+    QByteArray picture("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+    picture += Pattern(5000);
+    form->ListView1->appendPath(writeFile("picture.png", picture));
+    form->ListView1->appendPath(writeFile("number.txt", "42"));
+    choose(form->List4, form->List3, "pics", "id");
+    form->PushButton7->click();
+
+    ASSERT_EQ(dialogs.shownTexts().size(), 3) << dialogs.shownTexts().join("\n").toStdString();
+    const QString report = dialogs.reports().value(0);
+    const QString where = "\r\nin Tarnwick2021/08/31.Form2.PushButton7_Click at line 110\r\r";
+    ASSERT_TRUE(report.contains(where)) << report.toStdString();
+    const QString description = report.left(report.indexOf(where));
+    EXPECT_TRUE(description.startsWith("Incorrect integer value: '")) << description.toStdString();
+    EXPECT_LE(description.size(), 403);
+    for (QChar c : description) EXPECT_TRUE(c.isPrint()) << int(c.unicode());
+    EXPECT_EQ(dialogs.shownTexts().mid(1), (QStringList{"File Stored", "Done."}));
+    EXPECT_EQ(scalar("SELECT GROUP_CONCAT(id) FROM pics"), "42");
+}
+
 }  // namespace

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QFileDevice>
+#include <QString>
+
+#include "app/Failure.h"
+
+// What the program was doing with a file when it failed.
+enum class FileAction { Read, Write };
+
+// The failure of a file operation, worded "The file "<path>" could not be read: <reason>" (or
+// "written"), where the reason is the operating system's own text for the error, for example
+// "No space left on device". Numbered 75 (path/file access error).
+Failure FileFailure(FileAction action, const QString& path, const QString& systemText);
+
+// The same for an operation on an open file that has just failed: the reason is the text the
+// system gave for it. Where the file recorded no error (a write that only came up short), the
+// system's text for the last error of the calling thread is used.
+Failure FileFailure(FileAction action, const QString& path, const QFileDevice& file);
+
+// Writes all the bytes to the file or throws FileFailure. A write that comes up short is followed
+// by another for the rest, so that a full disk is reported with the system's reason rather than as
+// a short count without one. Open the file unbuffered so that every failure shows here.
+void WriteFully(QFileDevice& file, const QString& path, const char* data, qint64 size);
