@@ -15,4 +15,5 @@ list(APPEND UI_SOURCES
     app/WindowPointer.cpp
     app/Controls.cpp
     app/WindowSetup.cpp
+    app/AppIconShapes.cpp
 )
