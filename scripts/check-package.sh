@@ -34,6 +34,11 @@ for f in HAND-M.CUR drag.ico; do
 done
 
 desktop-file-validate "$root"/usr/share/applications/*.desktop
+# The menu entry's icon exists in the theme, as a scalable file and at the sizes menus ask for.
+icon=$(sed -n 's/^Icon=//p' "$root"/usr/share/applications/*.desktop)
+for f in scalable/apps/$icon.svg 16x16/apps/$icon.png 48x48/apps/$icon.png 256x256/apps/$icon.png; do
+    [ -s "$root/usr/share/icons/hicolor/$f" ] || fail "the menu icon usr/share/icons/hicolor/$f is missing"
+done
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 lintian --fail-on error "$deb"
 

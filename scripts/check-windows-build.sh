@@ -18,7 +18,7 @@ root=$(pwd -P)
 flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -DUNICODE -D_UNICODE)
 while IFS= read -r dir; do
     # The host's own system headers and Qt's Linux build settings would stand in for Windows ones.
-    case "$dir" in "" | /usr/include | /usr/include/ | */mkspecs/*) continue ;; esac
+    case "$dir" in "" | /usr/include | /usr/include/ | */linux-g++*) continue ;; esac
     # The program's own headers get every warning; Qt's and Connector/C's are the libraries' own.
     case "$dir" in
         "$root"/*) flags+=(-I "$dir") ;;
