@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts a private MariaDB server and runs every test against it,
-# then the same tests again in a build with the address and undefined-behaviour sanitizers.
+# checks the Debian package and the Windows compile, then runs the same tests again in a build with
+# the address and undefined-behaviour sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -17,6 +18,10 @@ echo "Test server on 127.0.0.1:$VANTRELLE_TEST_PORT"
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2
+
+# The Debian package installs and starts; the Windows branches of every source file still compile.
+scripts/check-package.sh build
+scripts/check-windows-build.sh build
 
 if [ "${VANTRELLE_SKIP_SANITIZERS:-}" != 1 ]; then
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTRELLE_SANITIZE=ON \

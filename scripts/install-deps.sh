@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+# Installs the Debian packages the build, the tests, the package checks and the demo need, when any
+# is missing.
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev libmariadb-dev libgtest-dev
-          mariadb-server mariadb-client openssl fonts-liberation xvfb xauth)
+          mariadb-server mariadb-client openssl fonts-liberation xvfb xauth
+          dpkg-dev file lintian desktop-file-utils appstream g++-mingw-w64-x86-64-posix)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,6 +5,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Desktops match the running windows to the menu entry, and so to its icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.kestrom.Vantrelle"));
     // Closing either window ends the program itself; a hidden window left over is no reason to
     // keep running, and the last one closing is no reason to end another way.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -5,7 +5,8 @@
 
 // Path functions shared by the windows, the transfers and the file selection. None keeps state.
 
-// The folder of the executable, without a trailing separator (except a root).
+// The folder of the executable, without a trailing separator (except a root). When the program
+// was started through a symbolic link, the folder of the real file, where its own files lie.
 QString ProgramFolder();
 
 // Whether the path's last-modified time can be read: existing files and folders, hidden ones too.

@@ -121,22 +121,29 @@ bool NameTooLong(const QString& name) {
 #endif
 }
 
+QString RealFolderOf(const QString& file) {
+    const QFileInfo given(file);
+    // A link is followed to the end of its chain, so a program started through a link in another
+    // folder still finds the files installed beside its executable.
+    const QString real = given.canonicalFilePath();
+    const QString folder = real.isEmpty() ? given.absolutePath() : QFileInfo(real).absolutePath();
+    return withoutTrailingSeparator(QDir::toNativeSeparators(folder));
+}
+
 QString ExecutableFolder() {
-    QString folder;
+    QString executable;
     if (QCoreApplication::instance()) {
-        folder = QCoreApplication::applicationDirPath();
+        executable = QCoreApplication::applicationFilePath();
     } else {
 #ifdef Q_OS_WIN
         wchar_t buffer[32768];
         const DWORD n = GetModuleFileNameW(nullptr, buffer, DWORD(std::size(buffer)));
-        if (n > 0 && n < std::size(buffer))
-            folder = QFileInfo(QString::fromWCharArray(buffer, n)).absolutePath();
+        if (n > 0 && n < std::size(buffer)) executable = QString::fromWCharArray(buffer, int(n));
 #else
-        const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-        if (!exe.isEmpty()) folder = QFileInfo(exe).absolutePath();
+        executable = QStringLiteral("/proc/self/exe");
 #endif
     }
-    return folder.isEmpty() ? folder : withoutTrailingSeparator(QDir::toNativeSeparators(folder));
+    return executable.isEmpty() ? executable : RealFolderOf(executable);
 }
 
 QString DesktopFolder() {

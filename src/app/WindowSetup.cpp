@@ -5,12 +5,12 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
+#include <QPixmap>
 #include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
 
+#include "app/AppIconShapes.h"
 #include "app/PathUtils.h"
 #include "app/Platform.h"
 #include "app/SkinEngine.h"
@@ -84,39 +84,10 @@ void CenterOnScreen(QWidget& window) {
     window.move(frame.topLeft());
 }
 
-namespace {
-QPixmap drawIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
-    const QColor body(40, 90, 170);
-    const QColor top(110, 160, 230);
-    p.setPen(QPen(QColor(20, 40, 90), 1.2));
-    QPainterPath drum;
-    drum.moveTo(4, 9);
-    drum.lineTo(4, 25);
-    drum.arcTo(QRectF(4, 21, 20, 8), 180, 180);
-    drum.lineTo(24, 9);
-    drum.closeSubpath();
-    p.setBrush(body);
-    p.drawPath(drum);
-    p.setBrush(top);
-    p.drawEllipse(QRectF(4, 5, 20, 8));
-    // The arrow: files go into the drum and come out again.
-    p.setPen(QPen(QColor(30, 30, 30), 1.0));
-    p.setBrush(QColor(250, 190, 40));
-    const QPointF arrow[] = {{20, 14}, {26, 14}, {26, 10}, {31, 17}, {26, 24}, {26, 20}, {20, 20}};
-    p.drawPolygon(arrow, 7);
-    return pixmap;
-}
-}  // namespace
-
 QIcon AppIcon() {
     static const QIcon icon = [] {
         QIcon i;
-        for (int size : {16, 24, 32, 48, 64}) i.addPixmap(drawIcon(size));
+        for (int size : {16, 24, 32, 48, 64}) i.addPixmap(QPixmap::fromImage(RenderAppIcon(size)));
         return i;
     }();
     return icon;

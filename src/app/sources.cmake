@@ -16,4 +16,5 @@ list(APPEND UI_SOURCES
     app/WindowPointer.cpp
     app/Controls.cpp
     app/WindowSetup.cpp
+    app/AppIconShapes.cpp
 )
