@@ -1,7 +1,6 @@
 #include "db/ClearTextRefusal.h"
 
 #include <mysql.h>
-#include <mysql/plugin_auth.h>
 
 #include <cstdarg>
 #include <mutex>
@@ -11,6 +10,7 @@
 // they are part of the library's stable plug-in ABI.
 extern "C" {
 struct st_mysql_client_plugin;
+struct st_plugin_vio;
 st_mysql_client_plugin* STDCALL mysql_client_register_plugin(MYSQL* mysql,
                                                              st_mysql_client_plugin* plugin);
 }
@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kAuthenticationPluginType = 2;
 constexpr unsigned int kAuthenticationInterfaceVersion = 0x0100;
+constexpr int kAuthenticationError = 0;
 
 struct AuthenticationPlugin {
     int type;
@@ -32,15 +33,15 @@ struct AuthenticationPlugin {
     int (*init)(char*, size_t, int, va_list);
     int (*deinit)();
     int (*options)(const char* option, const void*);
-    int (*authenticateUser)(MYSQL_PLUGIN_VIO* vio, MYSQL* mysql);
+    int (*authenticateUser)(st_plugin_vio* vio, MYSQL* mysql);
 };
 
 thread_local QString refusedMethod;
 
 template <const char* Name>
-int refuse(MYSQL_PLUGIN_VIO*, MYSQL*) {
+int refuse(st_plugin_vio*, MYSQL*) {
     refusedMethod = QString::fromLatin1(Name);
-    return CR_ERROR;  // nothing has been written to the server
+    return kAuthenticationError;  // nothing has been written to the server
 }
 
 constexpr char kClearPassword[] = "mysql_clear_password";
