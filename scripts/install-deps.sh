@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+# Installs the Debian packages the build, the tests, the demo and the benchmarks need, when any is
+# missing. python3-mysqldb runs the script that bench/transfer-bench.sh measures the download
+# against.
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev libmariadb-dev libgtest-dev
-          mariadb-server mariadb-client fonts-liberation xvfb xauth)
+          mariadb-server mariadb-client fonts-liberation xvfb xauth python3-mysqldb)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
