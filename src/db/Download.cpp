@@ -1,11 +1,12 @@
 #include "db/Download.h"
 
 #include <condition_variable>
-#include <cstring>
+#include <deque>
 #include <exception>
 #include <memory>
-#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/Platform.h"
 #include "db/Statement.h"
@@ -13,7 +14,7 @@
 void DownloadStop::discard() {
     std::lock_guard lock(mutex_);
     discarded_ = true;
-    if (!writing_.isEmpty()) platform::DiscardFile(writing_);
+    for (const QString& path : std::as_const(writing_)) platform::DiscardFile(path);
     writing_.clear();
 }
 
@@ -22,37 +23,30 @@ bool DownloadStop::discarded() const {
     return discarded_;
 }
 
-// Creates and places one file under the stop's lock, so that a discard either sees the temporary
-// file and removes it, or comes after the file is in place, and never lets a file appear after it.
+// Creates and places files under the stop's lock, so that a discard either finds a temporary file
+// and removes it, or comes after the file is in place, and no file appears after it.
 class DownloadFileGuard {
 public:
-    // Writes the value to its file, whole or not at all; false when the run was stopped.
-    static bool write(DownloadStop& stop, const QString& path, const char* data, qint64 size) {
-        std::optional<platform::StagedFile> file;
-        {
-            std::lock_guard lock(stop.mutex_);
-            if (stop.discarded_) return false;
-            file.emplace(path);
-            stop.writing_ = file->temporaryPath();
-        }
-        try {
-            file->write(data, size);
-            file->sync();
-        } catch (...) {
-            forget(stop);
-            throw;
-        }
+    // A new temporary file for the target; nothing when the run was stopped.
+    static std::unique_ptr<platform::StagedFile> create(DownloadStop& stop, const QString& target) {
+        std::lock_guard lock(stop.mutex_);
+        if (stop.discarded_) return nullptr;
+        auto file = std::make_unique<platform::StagedFile>(target);
+        stop.writing_.append(file->temporaryPath());
+        return file;
+    }
+    // Renames the synced file over its target; false when the run was stopped.
+    static bool place(DownloadStop& stop, platform::StagedFile& file) {
         std::lock_guard lock(stop.mutex_);
         if (stop.discarded_) return false;
-        stop.writing_.clear();
-        file->place();
+        file.place();
+        stop.writing_.removeOne(file.temporaryPath());
         return true;
     }
-
-private:
-    static void forget(DownloadStop& stop) {
+    // The file will not be placed; it removes itself when it goes.
+    static void forget(DownloadStop& stop, const platform::StagedFile& file) {
         std::lock_guard lock(stop.mutex_);
-        stop.writing_.clear();
+        stop.writing_.removeOne(file.temporaryPath());
     }
 };
 
@@ -65,75 +59,118 @@ int columnType(Connection& c, const QString& sql) {
     return AdoTypeOf(statement.field(0));
 }
 
-// The disk side of a download: one thread that writes the files handed to it, one at a time, in
-// the order given.
-class FileWriter {
-public:
-    FileWriter(DownloadStop& stop, const std::function<void(const QString&)>& fileWritten)
-        : stop_(stop), fileWritten_(fileWritten), thread_([this] { loop(); }) {}
+// Forcing a file to the disk waits for the disk, not the processor, and several files forced at
+// once cost little more than one; the bound keeps the open files few.
+constexpr int kSyncThreads = 4;
+constexpr std::size_t kMaxUnplaced = 32;
 
-    ~FileWriter() {
+// The disk side of a download: takes written files in row order, forces them to the disk on a few
+// threads at once and renames each over its target once every file before it is in place. The
+// first failure in row order ends the placing: files after it are removed.
+class FilePlacer {
+public:
+    FilePlacer(DownloadStop& stop, const std::function<void(const QString&)>& fileWritten)
+        : stop_(stop), fileWritten_(fileWritten) {
+        for (int i = 0; i < kSyncThreads; ++i) threads_.emplace_back([this] { syncLoop(); });
+    }
+
+    ~FilePlacer() {
         {
             std::lock_guard lock(mutex_);
             quit_ = true;
         }
         changed_.notify_all();
-        thread_.join();
+        for (std::thread& t : threads_) t.join();
+        for (const auto& entry : unplaced_) DownloadFileGuard::forget(stop_, *entry->file);
     }
 
-    // Waits until the file handed over last is complete; its failure is thrown here.
-    void waitIdle() {
+    // Takes the next written file, waiting while too many are unplaced. False when placing has
+    // ended (a failure or a stop), so that no more rows need be read.
+    bool add(std::unique_ptr<platform::StagedFile> file, qint64 size) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !busy_; });
-        if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-    }
-
-    // Hands over the next file; the bytes must stay untouched until waitIdle returns. The writer
-    // must be idle.
-    void post(const QString& path, const char* data, qint64 size) {
-        {
-            std::lock_guard lock(mutex_);
-            path_ = path;
-            data_ = data;
-            size_ = size;
-            busy_ = true;
+        changed_.wait(lock, [this] { return ended_ || unplaced_.size() < kMaxUnplaced; });
+        if (ended_) {
+            DownloadFileGuard::forget(stop_, *file);
+            return false;
         }
+        auto entry = std::make_unique<Entry>();
+        entry->file = std::move(file);
+        entry->size = size;
+        unplaced_.push_back(std::move(entry));
+        toSync_.push_back(unplaced_.back().get());
         changed_.notify_all();
+        return true;
     }
 
-    // Counted once idle.
+    // Waits until every file taken is in place, or placing has ended and no file is being forced
+    // to the disk any more; throws the first failure in row order.
+    void finish() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return (ended_ || unplaced_.empty()) && syncing_ == 0; });
+        toSync_.clear();
+        for (const auto& entry : unplaced_) DownloadFileGuard::forget(stop_, *entry->file);
+        unplaced_.clear();
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
     qint64 files() const { return files_; }
     qint64 bytes() const { return bytes_; }
     bool stopped() const { return stopped_; }
 
 private:
-    void loop() {
+    enum class State { Written, Synced, Failed };
+    struct Entry {
+        std::unique_ptr<platform::StagedFile> file;
+        qint64 size = 0;
+        State state = State::Written;
+        std::exception_ptr failure;
+    };
+
+    void syncLoop() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [this] { return busy_ || quit_; });
-            if (!busy_) return;
-            const QString path = path_;
-            const char* data = data_;
-            const qint64 size = size_;
+            changed_.wait(lock, [this] { return quit_ || (!ended_ && !toSync_.empty()); });
+            if (quit_) return;
+            Entry* entry = toSync_.front();
+            toSync_.pop_front();
+            ++syncing_;
             lock.unlock();
             std::exception_ptr failure;
-            bool written = false;
             try {
-                written = DownloadFileGuard::write(stop_, path, data, size);
-                if (written && fileWritten_) fileWritten_(path);
+                entry->file->sync();
             } catch (...) {
                 failure = std::current_exception();
             }
             lock.lock();
-            if (written) {
-                ++files_;
-                bytes_ += size;
-            } else if (!failure) {
-                stopped_ = true;
-            }
-            failure_ = failure;
-            busy_ = false;
+            --syncing_;
+            entry->state = failure ? State::Failed : State::Synced;
+            entry->failure = failure;
+            placeInOrder();
             changed_.notify_all();
+        }
+    }
+
+    // Places the synced files at the front of the row order; the first failure there ends it all.
+    void placeInOrder() {
+        while (!ended_ && !unplaced_.empty()) {
+            Entry& entry = *unplaced_.front();
+            if (entry.state == State::Written) return;
+            try {
+                if (entry.state == State::Failed) std::rethrow_exception(entry.failure);
+                if (!DownloadFileGuard::place(stop_, *entry.file)) {
+                    stopped_ = true;
+                    ended_ = true;
+                    return;
+                }
+                ++files_;
+                bytes_ += entry.size;
+                if (fileWritten_) fileWritten_(entry.file->target());
+            } catch (...) {
+                failure_ = std::current_exception();
+                ended_ = true;
+                return;
+            }
+            unplaced_.pop_front();
         }
     }
 
@@ -141,35 +178,16 @@ private:
     const std::function<void(const QString&)>& fileWritten_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool busy_ = false;
+    std::deque<std::unique_ptr<Entry>> unplaced_;  // in row order
+    std::deque<Entry*> toSync_;
+    int syncing_ = 0;
+    bool ended_ = false;
     bool quit_ = false;
-    QString path_;
-    const char* data_ = nullptr;
-    qint64 size_ = 0;
+    bool stopped_ = false;
     std::exception_ptr failure_;
     qint64 files_ = 0;
     qint64 bytes_ = 0;
-    bool stopped_ = false;
-    std::thread thread_;  // last, so that it starts once every member above is ready
-};
-
-// The copy of a value that the writer works on while the next row is received; its storage is
-// kept from row to row, so that a run of similar values allocates once.
-class ValueCopy {
-public:
-    const char* assign(const char* data, qint64 size) {
-        if (size > capacity_) {
-            storage_.reset();
-            storage_ = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size));
-            capacity_ = size;
-        }
-        if (size > 0) std::memcpy(storage_.get(), data, static_cast<size_t>(size));
-        return storage_.get();
-    }
-
-private:
-    std::unique_ptr<char[]> storage_;
-    qint64 capacity_ = 0;
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace
@@ -207,44 +225,40 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
     ResultPtr rows = QueryStreamed(c, sql);
     MYSQL* mysql = c.handle();
 
-    ValueCopy copy;
     std::exception_ptr failure;
     {
-        // Declared after the copy, so the writer is done with it before it goes.
-        FileWriter writer(stopper, fileWritten);
+        FilePlacer placer(stopper, fileWritten);
         try {
             while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {
                 if (stopper.discarded()) break;
                 ++result.rows;
                 if (!row[0]) continue;
                 const qint64 size = static_cast<qint64>(mysql_fetch_lengths(rows.get())[0]);
-                const QString path = DownloadFileName(folder, prefix, result.rows, extension);
-                writer.waitIdle();
-                if (writer.stopped()) break;
-                if (size > kOverlapLimit) {
-                    // The row's own buffer is written from directly, before the next row
-                    // replaces it.
-                    writer.post(path, row[0], size);
-                    writer.waitIdle();
-                } else {
-                    writer.post(path, copy.assign(row[0], size), size);
+                auto file = DownloadFileGuard::create(
+                    stopper, DownloadFileName(folder, prefix, result.rows, extension));
+                if (!file) break;
+                try {
+                    file->write(row[0], size);
+                } catch (...) {
+                    DownloadFileGuard::forget(stopper, *file);
+                    throw;
                 }
+                if (!placer.add(std::move(file), size)) break;
             }
-            // A file received whole is finished; a failure of its own comes before one of the
-            // rows after it.
-            writer.waitIdle();
             if (!stopper.discarded() && mysql_errno(mysql) != 0) throw c.lastFailure();
         } catch (...) {
             failure = std::current_exception();
-            try {
-                writer.waitIdle();
-            } catch (...) {
-                failure = std::current_exception();
-            }
         }
-        result.files = writer.files();
-        result.bytes = writer.bytes();
-        result.stopped = writer.stopped() || stopper.discarded();
+        // The files taken before are finished; a failure of theirs comes before one of the rows
+        // after them.
+        try {
+            placer.finish();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        result.files = placer.files();
+        result.bytes = placer.bytes();
+        result.stopped = placer.stopped() || stopper.discarded();
     }
     if (failure || result.stopped) {
         // Freeing an unfinished streamed result would first read all its remaining rows.

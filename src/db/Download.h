@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <mutex>
 
@@ -26,13 +27,8 @@ private:
     friend class DownloadFileGuard;
     mutable std::mutex mutex_;
     bool discarded_ = false;
-    QString writing_;  // the temporary file being written, if any
+    QStringList writing_;  // the temporary files not yet in place
 };
-
-// Values up to this size are copied out of the row, so that the next row is received while their
-// file is written; a larger value is written before the next row is read. Either way the memory in
-// flight stays within 1.5 times the largest value plus 32 MiB.
-constexpr qint64 kOverlapLimit = qint64{64} * 1024 * 1024;
 
 // The statement that reads the column: "Select `field` FROM `table`", each backquote inside a name
 // doubled, so names with spaces, reserved words or backquotes work and cannot change the statement.
@@ -50,12 +46,13 @@ QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
 // read from the server one at a time whatever the connection's cursor location, so memory stays
 // bounded by the largest value.
 //
-// Network and disk overlap: a second thread writes each file while the calling thread already
-// receives the next row. At most one value is in the writer's hands; a value larger than
-// kOverlapLimit is written before the next row is read. Each file is written beside its target,
-// forced to the disk and renamed over it, so it is whole or absent, an existing file is replaced,
-// and files are completed in row order. fileWritten, when given, is called on the writer's thread
-// after each file is in place.
+// Network and disk overlap: each value is written to a temporary file beside its target before the
+// next row is read, so no value is held beyond its own row; forcing the files to the disk, the slow
+// part, is left to threads of the download's own, several files at a time, while the next rows
+// are received. Each file is then renamed over its target, in row order, so it is whole or absent,
+// an existing file is replaced, and a file is in place only once every file before it is.
+// fileWritten, when given, is called after each file is in place, in row order, on one of those
+// threads.
 //
 // Throws Failure on any error, the earliest in row order first; the files completed before it
 // stay whole. After a failure or a stop while rows were being read the connection is closed, since
