@@ -18,8 +18,8 @@
 # TINY=1 shrinks every data set to a few small values, to check the script itself.
 #
 # Data to download: many small values (2,048 of 100 KiB), few large values (6 of 32 MiB) and
-# values at and above the engine's overlap limit (64, 96 and 128 MiB). To upload: one file of
-# 256 MiB and 2,000 files of 100 KiB.
+# very large values (64, 96 and 128 MiB). To upload: one file of 256 MiB and 2,000 files of
+# 100 KiB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

@@ -15,9 +15,9 @@ struct DownloadResult {
     qint64 rows = 0, files = 0, bytes = 0;
 };
 
-// Lets another thread end a running download at once. discard() removes the file that is being
-// written at that moment under its temporary name, and no file is created or renamed into place
-// after it; the files finished before stay whole. The download then returns with stopped set.
+// Lets another thread end a running download at once. discard() removes the files that are written
+// but not yet in place, under their temporary names, and no file is created or renamed into place
+// after it; the files in place before stay whole. The download then returns with stopped set.
 class DownloadStop {
 public:
     void discard();
