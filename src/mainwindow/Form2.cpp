@@ -227,19 +227,19 @@ void Form2::PushButton1_Click() {
 
     // The connection is opened, used and closed on a thread of the download's own, so the window
     // keeps painting while the network and the disk work; it takes no input meanwhile but its
-    // close box. Closing it ends the program and discards the file being written.
+    // close box. Closing it ends the program and discards the files not yet in place.
     WorkerThread worker;
     DownloadStop stop;
     const AtProgramEnd discard([&stop] { stop.discard(); });
     std::unique_ptr<Connection> connection;
-    // The window is busy from the connect on, which also runs off this thread.
-    setBusy(true);
+    // The hourglass comes before the connect, which also runs off this thread, so the window is
+    // busy for all of it.
+    steps.run(112, [&] { setBusy(true); });
     // A connection that does not open is reported once and ends the download: there is nothing
     // the remaining steps could do without it.
     if (!steps.runOrStop(
             110, [&] { worker.run([&] { connection = OpenDownloadConnection(profile); }); }))
         return setBusy(false);
-    steps.run(112, [&] { setBusy(true); });
     steps.run(114, [&] {
         const DownloadResult result = worker.run([&] {
             return DownloadBlobs(*connection, table, field, prefix, folder, extension, {}, &stop);
