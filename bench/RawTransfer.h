@@ -16,8 +16,8 @@ struct RawTotals {
 };
 
 // Streams the column row by row (mysql_use_result) and writes each non-NULL value to
-// folder/prefix<n>.extension the way the engine does: beside the target, flushed to disk, renamed
-// over it.
+// folder/prefix<n>.extension as whole as the engine does (beside the target, flushed to disk,
+// renamed over it), one file after the other on one thread.
 RawTotals RawDownload(const RawLogin& login, const std::string& table, const std::string& field,
                       const std::string& folder, const std::string& prefix,
                       const std::string& extension);

@@ -1,30 +1,49 @@
 #!/usr/bin/env bash
-# Creates sample data on a MariaDB server and measures the download and upload engines against
-# bare Connector/C loops (--raw) doing the same work. Prints one labelled JSON line per run.
+# Creates sample data on a MariaDB server and measures the download and upload engines against bare
+# Connector/C loops (raw) doing the same work, and the download also against the script a user
+# would write instead (bench/peer_download.py: MySQLdb, an unbuffered cursor, one plain
+# open/write/close per value, no sync). Runs alternate between the contenders within each round,
+# the order shifting from round to round; every run prints its seconds, throughput and peak memory,
+# and the end prints the medians per table and contender, the engine's throughput as a multiple of
+# the others', and its peak memory against 1.5 x the largest value + 32 MiB.
 #
 #   bench/transfer-bench.sh [BUILD_DIR]
 #
 # The server is taken from VANTRELLE_TEST_HOST, _PORT, _USER and _PASSWORD, as
 # `eval "$(scripts/mariadb.sh start DIR)"` exports them; it needs max_allowed_packet of at least
 # 256M. The database "vt_bench" is made afresh and dropped at the end, and the sample files live in
-# a temporary folder that is removed at the end. ROUNDS=n repeats every measurement n times.
+# a temporary folder that is removed at the end. ROUNDS=n sets the number of rounds (default 5);
+# PYTHON names the interpreter that has MySQLdb (default /usr/bin/python3, Debian's
+# python3-mysqldb). Every run starts with the disk caches written out (sync), outside its time.
+# TINY=1 shrinks every data set to a few small values, to check the script itself.
 #
-# Data: 5,000 values of 16 KiB and three of 64, 96 and 128 MiB to download; one file of 256 MiB
-# and 2,000 files of 100 KiB to upload.
+# Data to download: many small values (2,048 of 100 KiB), few large values (6 of 32 MiB) and
+# very large values (64, 96 and 128 MiB). To upload: one file of 256 MiB and 2,000 files of
+# 100 KiB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 bench="$build/bench/vantrelle-bench"
+peer=bench/peer_download.py
 [ -x "$bench" ] || { echo "build $bench first (cmake --build $build --target vantrelle-bench)" >&2; exit 1; }
+python=${PYTHON:-/usr/bin/python3}
+[ -x "$python" ] || python=python3
+"$python" -c 'import MySQLdb' 2>/dev/null ||
+    { echo "$python has no MySQLdb: install python3-mysqldb (scripts/install-deps.sh)" >&2; exit 1; }
 
 host=${VANTRELLE_TEST_HOST:?start a server first: eval \"\$(scripts/mariadb.sh start DIR)\"}
 port=${VANTRELLE_TEST_PORT:-3306}
 user=${VANTRELLE_TEST_USER:?}
 password=${VANTRELLE_TEST_PASSWORD:-}
 db=vt_bench
-rounds=${ROUNDS:-1}
+rounds=${ROUNDS:-5}
+small_count=2048 large_count=6 large_mib=32 huge_mibs=(64 96 128) upload_mib=256 upload_count=2000
+if [ "${TINY:-}" = 1 ]; then
+    small_count=16 large_count=2 large_mib=1 huge_mibs=(2 3) upload_mib=1 upload_count=10
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vt-bench.XXXXXX")
+results="$work/results.tsv"
 sql() { mariadb --no-defaults -h"$host" -P"$port" -u"$user" -p"$password" "$@"; }
 cleanup() { rm -rf "$work"; sql -e "DROP DATABASE IF EXISTS $db" || true; }
 trap cleanup EXIT
@@ -35,41 +54,100 @@ sql -e "DROP DATABASE IF EXISTS $db; CREATE DATABASE $db"
 sql "$db" -e "
     CREATE TABLE small_values (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB);
     CREATE TABLE large_values (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB);
+    CREATE TABLE huge_values (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB);
     CREATE TABLE uploads (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB);
-    INSERT INTO small_values (data) SELECT REPEAT(UNHEX(SHA2(seq, 512)), 256) FROM seq_1_to_5000;"
-for mib in 64 96 128; do
-    sql "$db" -e "INSERT INTO large_values (data) SELECT REPEAT(UNHEX(SHA2($mib, 512)), $mib * 16384)"
+    INSERT INTO small_values (data) SELECT REPEAT(UNHEX(SHA2(seq, 512)), 1600) FROM seq_1_to_$small_count;"
+for ((n = 1; n <= large_count; n++)); do
+    sql "$db" -e "INSERT INTO large_values (data) SELECT REPEAT(UNHEX(SHA2($n, 512)), $large_mib * 16384)"
 done
-head -c $((256 * 1024 * 1024)) /dev/urandom >"$work/one-256MiB.bin"
+for mib in "${huge_mibs[@]}"; do
+    sql "$db" -e "INSERT INTO huge_values (data) SELECT REPEAT(UNHEX(SHA2($mib, 512)), $mib * 16384)"
+done
+head -c $((upload_mib * 1024 * 1024)) /dev/urandom >"$work/one-large.bin"
 mkdir "$work/many"
-head -c $((2000 * 102400)) /dev/urandom | split -b 102400 -a 4 -d - "$work/many/file-"
+head -c $((upload_count * 102400)) /dev/urandom | split -b 102400 -a 4 -d - "$work/many/file-"
 
-run() {  # label, then the bench arguments
-    local label=$1
+field() {  # name, JSON line
+    sed -E "s/.*\"$1\":([0-9.]+).*/\1/" <<<"$2"
+}
+
+# One run: op, data set, contender, round, largest value in bytes, then the command. Prints the run's
+# figures and keeps its JSON line for the medians.
+measure() {
+    local op=$1 set=$2 mode=$3 round=$4 largest=$5
+    shift 5
+    sync
+    local line
+    line=$("$@")
+    printf '%-8s %-13s %-6s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB\n' "$op" "$set" "$mode" \
+        "$round" "$(field seconds "$line")" "$(field mb_per_s "$line")" "$(field peak_rss_mb "$line")"
+    printf '%s\t%s\t%s\t%s\t%s\n' "$op" "$set" "$mode" "$largest" "$line" >>"$results"
+}
+
+download() {  # data set, contender, round, largest value
+    local table=$1 mode=$2
+    rm -rf "$work/out" && mkdir "$work/out"
+    local where=(--table "$table" --field data --folder "$work/out" --prefix v --extension bin)
+    case $mode in
+        engine) measure download "$@" "$bench" download "${login[@]}" "${where[@]}" ;;
+        raw) measure download "$@" "$bench" download --raw "${login[@]}" "${where[@]}" ;;
+        script) measure download "$@" "$python" "$peer" "${login[@]}" "${where[@]}" ;;
+    esac
+}
+
+upload() {  # data set, contender, round
+    local set=$1 mode=$2 files
+    if [ "$set" = many ]; then files=("$work"/many/file-*); else files=("$work/$set.bin"); fi
+    sql "$db" -e "TRUNCATE uploads"
+    local flag=()
+    [ "$mode" = raw ] && flag=(--raw)
+    measure upload "$@" 0 "$bench" upload "${flag[@]}" "${login[@]}" --table uploads --field data \
+        "${files[@]}"
+}
+
+# The contenders of one round, the order turned by one place per round.
+turned() {  # round, contenders...
+    local round=$1
     shift
-    printf '%-28s ' "$label"
-    "$bench" "$@"
+    local all=("$@") n=$# i
+    for ((i = 0; i < n; i++)); do echo "${all[$(((i + round - 1) % n))]}"; done
 }
 
 for ((round = 1; round <= rounds; round++)); do
-    for table in small_values large_values; do
-        for mode in engine raw; do
-            rm -rf "$work/out" && mkdir "$work/out"
-            flag=()
-            [ "$mode" = raw ] && flag=(--raw)
-            run "download $table $mode" download "${flag[@]}" "${login[@]}" --table "$table" \
-                --field data --folder "$work/out" --prefix v --extension bin
+    for table in small_values large_values huge_values; do
+        largest=$(sql -N "$db" -e "SELECT MAX(LENGTH(data)) FROM $table")
+        for mode in $(turned "$round" engine raw script); do
+            download "$table" "$mode" "$round" "$largest"
         done
     done
     rm -rf "$work/out"
-    for set in one-256MiB many; do
-        if [ "$set" = many ]; then files=("$work"/many/file-*); else files=("$work/$set.bin"); fi
-        for mode in engine raw; do
-            sql "$db" -e "TRUNCATE uploads"
-            flag=()
-            [ "$mode" = raw ] && flag=(--raw)
-            run "upload $set $mode" upload "${flag[@]}" "${login[@]}" --table uploads --field data \
-                "${files[@]}"
-        done
+    for set in one-large many; do
+        for mode in $(turned "$round" engine raw); do upload "$set" "$mode" "$round"; done
     done
 done
+
+echo
+echo "== medians of $rounds round(s)"
+"$python" - "$results" <<'PY'
+import json, statistics, sys
+runs = {}
+largest = {}
+for row in open(sys.argv[1]):
+    op, data, mode, big, line = row.rstrip("\n").split("\t", 4)
+    runs.setdefault((op, data), {}).setdefault(mode, []).append(json.loads(line))
+    largest[(op, data)] = int(big)
+for (op, data), modes in runs.items():
+    med = {m: {k: statistics.median(r[k] for r in rs) for k in ("seconds", "mb_per_s", "peak_rss_mb")}
+           for m, rs in modes.items()}
+    for m, f in med.items():
+        print("%-8s %-13s %-6s median: %9.3f s %9.1f MiB/s   peak %8.1f MiB"
+              % (op, data, m, f["seconds"], f["mb_per_s"], f["peak_rss_mb"]))
+    engine = med.get("engine")
+    for other in ("script", "raw"):
+        if engine and other in med and med[other]["mb_per_s"] > 0:
+            print("%-8s %-13s engine throughput %.2f x %s" % (op, data, engine["mb_per_s"] / med[other]["mb_per_s"], other))
+    if op == "download" and engine:
+        bound = 1.5 * largest[(op, data)] / 2**20 + 32
+        print("%-8s %-13s engine peak %.1f MiB, bound 1.5 x largest + 32 MiB = %.1f MiB: %s"
+              % (op, data, engine["peak_rss_mb"], bound, "within" if engine["peak_rss_mb"] <= bound else "OVER"))
+PY

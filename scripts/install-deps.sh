@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the package checks and the demo need, when any
-# is missing.
+# Installs the Debian packages the build, the tests, the package checks, the demo and the benchmarks
+# need, when any is missing. python3-mysqldb runs the script that bench/transfer-bench.sh measures
+# the download against.
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev libmariadb-dev libgtest-dev
-          mariadb-server mariadb-client openssl fonts-liberation xvfb xauth
+          mariadb-server mariadb-client openssl fonts-liberation xvfb xauth python3-mysqldb
           dpkg-dev file lintian desktop-file-utils appstream g++-mingw-w64-x86-64-posix)
 missing=()
 for p in "${packages[@]}"; do

@@ -18,12 +18,3 @@ Failure FileFailure(FileAction action, const QString& path, const QFileDevice& f
     return FileFailure(action, path,
                        systemError != 0 ? qt_error_string(systemError) : file.errorString());
 }
-
-void WriteFully(QFileDevice& file, const QString& path, const char* data, qint64 size) {
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 n = file.write(data + done, size - done);
-        if (n <= 0) throw FileFailure(FileAction::Write, path, file);
-        done += n;
-    }
-}

@@ -17,8 +17,3 @@ Failure FileFailure(FileAction action, const QString& path, const QString& syste
 // system gave for it. Where the file recorded no error (a write that only came up short), the
 // system's text for the last error of the calling thread is used.
 Failure FileFailure(FileAction action, const QString& path, const QFileDevice& file);
-
-// Writes all the bytes to the file or throws FileFailure. A write that comes up short is followed
-// by another for the rest, so that a full disk is reported with the system's reason rather than as
-// a short count without one. Open the file unbuffered so that every failure shows here.
-void WriteFully(QFileDevice& file, const QString& path, const char* data, qint64 size);

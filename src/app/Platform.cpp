@@ -1,9 +1,12 @@
 #include "app/Platform.h"
 
+#include "app/FileFailure.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -516,5 +519,134 @@ bool HasDefaultLocalSocket() {
     return true;
 #endif
 }
+
+// ---- Whole files -------------------------------------------------------------------------------
+
+namespace {
+// The system's own words for an error code, as the user's system would say them.
+QString systemText(int systemError) {
+    return qt_error_string(systemError);
+}
+
+// A name beside the target that no other file has yet: the target's name, a random part and
+// ".part".
+QString temporaryNameFor(const QString& target) {
+    return target + QStringLiteral(".%1.part")
+                        .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
+}
+}  // namespace
+
+void StagedFile::fail(int systemError) const {
+    throw FileFailure(FileAction::Write, target_, systemText(systemError));
+}
+
+#ifdef Q_OS_WIN
+StagedFile::StagedFile(const QString& target) : target_(target) {
+    for (int attempt = 0;; ++attempt) {
+        temporary_ = temporaryNameFor(target);
+        HANDLE h = CreateFileW(widePath(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            handle_ = reinterpret_cast<qintptr>(h);
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS || attempt >= 16) fail(static_cast<int>(error));
+    }
+}
+
+StagedFile::~StagedFile() {
+    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    if (!placed_) DeleteFileW(widePath(temporary_).c_str());
+}
+
+void StagedFile::write(const char* data, qint64 size) {
+    while (size > 0) {
+        const DWORD piece = static_cast<DWORD>(std::min<qint64>(size, 1 << 30));
+        DWORD done = 0;
+        if (!WriteFile(reinterpret_cast<HANDLE>(handle_), data, piece, &done, nullptr))
+            fail(static_cast<int>(GetLastError()));
+        data += done;
+        size -= done;
+    }
+}
+
+void StagedFile::sync() {
+    HANDLE h = reinterpret_cast<HANDLE>(handle_);
+    handle_ = -1;
+    const bool flushed = FlushFileBuffers(h);
+    const DWORD error = flushed ? 0 : GetLastError();
+    if (!CloseHandle(h) && flushed) fail(static_cast<int>(GetLastError()));
+    if (!flushed) fail(static_cast<int>(error));
+}
+
+void StagedFile::place() {
+    if (!MoveFileExW(widePath(temporary_).c_str(), widePath(target_).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        fail(static_cast<int>(GetLastError()));
+    placed_ = true;
+}
+
+void DiscardFile(const QString& path) {
+    DeleteFileW(widePath(path).c_str());
+}
+#else
+StagedFile::StagedFile(const QString& target) : target_(target) {
+    if (!nativePath(target)) fail(ENOENT);
+    for (int attempt = 0;; ++attempt) {
+        temporary_ = temporaryNameFor(target);
+        nativeTemporary_ = temporary_.toUtf8();
+        const int fd =
+            ::open(nativeTemporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            handle_ = fd;
+            return;
+        }
+        if (errno != EEXIST || attempt >= 16) fail(errno);
+    }
+}
+
+StagedFile::~StagedFile() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    if (!placed_) ::unlink(nativeTemporary_.constData());
+}
+
+void StagedFile::write(const char* data, qint64 size) {
+    while (size > 0) {
+        // Single writes stay below what every system takes in one call.
+        const size_t piece = static_cast<size_t>(std::min<qint64>(size, qint64{1} << 30));
+        const ssize_t done = ::write(static_cast<int>(handle_), data, piece);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        data += done;
+        size -= done;
+    }
+}
+
+void StagedFile::sync() {
+    const int fd = static_cast<int>(handle_);
+    handle_ = -1;
+#if defined(Q_OS_LINUX)
+    const int synced = ::fdatasync(fd);
+#else
+    const int synced = ::fsync(fd);
+#endif
+    const int syncError = synced == 0 ? 0 : errno;
+    const int closed = ::close(fd);
+    if (syncError != 0) fail(syncError);
+    if (closed != 0 && errno != EINTR) fail(errno);
+}
+
+void StagedFile::place() {
+    if (::rename(nativeTemporary_.constData(), target_.toUtf8().constData()) != 0) fail(errno);
+    placed_ = true;
+}
+
+void DiscardFile(const QString& path) {
+    if (const auto native = nativePath(path)) ::unlink(native->constData());
+}
+#endif
 
 }  // namespace platform

@@ -1,22 +1,56 @@
 #include "db/Download.h"
 
-#include <QSaveFile>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
 
-#include "app/FileFailure.h"
 #include "app/Platform.h"
 #include "db/Statement.h"
 
-namespace {
-
-// Unbuffered, so that a write the disk refuses fails in WriteFully with the system's reason; a
-// buffered save could fail only when it is committed, and be committed short.
-void saveWhole(const QString& path, const char* data, qint64 size) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw FileFailure(FileAction::Write, path, file);
-    WriteFully(file, path, data, size);
-    if (!file.commit()) throw FileFailure(FileAction::Write, path, file);
+void DownloadStop::discard() {
+    std::lock_guard lock(mutex_);
+    discarded_ = true;
+    for (const QString& path : std::as_const(writing_)) platform::DiscardFile(path);
+    writing_.clear();
 }
+
+bool DownloadStop::discarded() const {
+    std::lock_guard lock(mutex_);
+    return discarded_;
+}
+
+// Creates and places files under the stop's lock, so that a discard either finds a temporary file
+// and removes it, or comes after the file is in place, and no file appears after it.
+class DownloadFileGuard {
+public:
+    // A new temporary file for the target; nothing when the run was stopped.
+    static std::unique_ptr<platform::StagedFile> create(DownloadStop& stop, const QString& target) {
+        std::lock_guard lock(stop.mutex_);
+        if (stop.discarded_) return nullptr;
+        auto file = std::make_unique<platform::StagedFile>(target);
+        stop.writing_.append(file->temporaryPath());
+        return file;
+    }
+    // Renames the synced file over its target; false when the run was stopped.
+    static bool place(DownloadStop& stop, platform::StagedFile& file) {
+        std::lock_guard lock(stop.mutex_);
+        if (stop.discarded_) return false;
+        file.place();
+        stop.writing_.removeOne(file.temporaryPath());
+        return true;
+    }
+    // The file will not be placed; it removes itself when it goes.
+    static void forget(DownloadStop& stop, const platform::StagedFile& file) {
+        std::lock_guard lock(stop.mutex_);
+        stop.writing_.removeOne(file.temporaryPath());
+    }
+};
+
+namespace {
 
 int columnType(Connection& c, const QString& sql) {
     const PreparedStatement statement(c, sql);
@@ -24,6 +58,137 @@ int columnType(Connection& c, const QString& sql) {
         throw Failure(0, QStringLiteral("The statement returned no columns: %1").arg(sql));
     return AdoTypeOf(statement.field(0));
 }
+
+// Forcing a file to the disk waits for the disk, not the processor, and several files forced at
+// once cost little more than one; the bound keeps the open files few.
+constexpr int kSyncThreads = 4;
+constexpr std::size_t kMaxUnplaced = 32;
+
+// The disk side of a download: takes written files in row order, forces them to the disk on a few
+// threads at once and renames each over its target once every file before it is in place. The
+// first failure in row order ends the placing: files after it are removed.
+class FilePlacer {
+public:
+    FilePlacer(DownloadStop& stop, const std::function<void(const QString&)>& fileWritten)
+        : stop_(stop), fileWritten_(fileWritten) {
+        for (int i = 0; i < kSyncThreads; ++i) threads_.emplace_back([this] { syncLoop(); });
+    }
+
+    ~FilePlacer() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_) t.join();
+        for (const auto& entry : unplaced_) DownloadFileGuard::forget(stop_, *entry->file);
+    }
+
+    // Takes the next written file, waiting while too many are unplaced. False when placing has
+    // ended (a failure or a stop), so that no more rows need be read.
+    bool add(std::unique_ptr<platform::StagedFile> file, qint64 size) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return ended_ || unplaced_.size() < kMaxUnplaced; });
+        if (ended_) {
+            DownloadFileGuard::forget(stop_, *file);
+            return false;
+        }
+        auto entry = std::make_unique<Entry>();
+        entry->file = std::move(file);
+        entry->size = size;
+        unplaced_.push_back(std::move(entry));
+        toSync_.push_back(unplaced_.back().get());
+        changed_.notify_all();
+        return true;
+    }
+
+    // Waits until every file taken is in place, or placing has ended and no file is being forced
+    // to the disk any more; throws the first failure in row order.
+    void finish() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return (ended_ || unplaced_.empty()) && syncing_ == 0; });
+        toSync_.clear();
+        for (const auto& entry : unplaced_) DownloadFileGuard::forget(stop_, *entry->file);
+        unplaced_.clear();
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
+    qint64 files() const { return files_; }
+    qint64 bytes() const { return bytes_; }
+    bool stopped() const { return stopped_; }
+
+private:
+    enum class State { Written, Synced, Failed };
+    struct Entry {
+        std::unique_ptr<platform::StagedFile> file;
+        qint64 size = 0;
+        State state = State::Written;
+        std::exception_ptr failure;
+    };
+
+    void syncLoop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return quit_ || (!ended_ && !toSync_.empty()); });
+            if (quit_) return;
+            Entry* entry = toSync_.front();
+            toSync_.pop_front();
+            ++syncing_;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                entry->file->sync();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            --syncing_;
+            entry->state = failure ? State::Failed : State::Synced;
+            entry->failure = failure;
+            placeInOrder();
+            changed_.notify_all();
+        }
+    }
+
+    // Places the synced files at the front of the row order; the first failure there ends it all.
+    void placeInOrder() {
+        while (!ended_ && !unplaced_.empty()) {
+            Entry& entry = *unplaced_.front();
+            if (entry.state == State::Written) return;
+            try {
+                if (entry.state == State::Failed) std::rethrow_exception(entry.failure);
+                if (!DownloadFileGuard::place(stop_, *entry.file)) {
+                    stopped_ = true;
+                    ended_ = true;
+                    return;
+                }
+                ++files_;
+                bytes_ += entry.size;
+                if (fileWritten_) fileWritten_(entry.file->target());
+            } catch (...) {
+                failure_ = std::current_exception();
+                ended_ = true;
+                return;
+            }
+            unplaced_.pop_front();
+        }
+    }
+
+    DownloadStop& stop_;
+    const std::function<void(const QString&)>& fileWritten_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<Entry>> unplaced_;  // in row order
+    std::deque<Entry*> toSync_;
+    int syncing_ = 0;
+    bool ended_ = false;
+    bool quit_ = false;
+    bool stopped_ = false;
+    std::exception_ptr failure_;
+    qint64 files_ = 0;
+    qint64 bytes_ = 0;
+    std::vector<std::thread> threads_;
+};
 
 }  // namespace
 
@@ -39,9 +204,16 @@ QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
 
 DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString& field,
                              const QString& prefix, const QString& folder, const QString& extension,
-                             const std::function<void(const QString&)>& fileWritten) {
+                             const std::function<void(const QString&)>& fileWritten,
+                             DownloadStop* stop) {
+    DownloadStop ownStop;
+    DownloadStop& stopper = stop ? *stop : ownStop;
     const QString sql = DownloadStatement(table, field);
     DownloadResult result;
+    if (stopper.discarded()) {
+        result.stopped = true;
+        return result;
+    }
     // The type is known from preparing the statement, so a refused column costs no row.
     result.adoType = columnType(c, sql);
     if (!IsBlobType(result.adoType)) {
@@ -53,24 +225,47 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
     ResultPtr rows = QueryStreamed(c, sql);
     MYSQL* mysql = c.handle();
 
-    try {
-        while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {
-            ++result.rows;
-            if (!row[0]) continue;
-            const qint64 size = static_cast<qint64>(mysql_fetch_lengths(rows.get())[0]);
-            const QString path = DownloadFileName(folder, prefix, result.rows, extension);
-            saveWhole(path, row[0], size);
-            ++result.files;
-            result.bytes += size;
-            if (fileWritten) fileWritten(path);
+    std::exception_ptr failure;
+    {
+        FilePlacer placer(stopper, fileWritten);
+        try {
+            while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {
+                if (stopper.discarded()) break;
+                ++result.rows;
+                if (!row[0]) continue;
+                const qint64 size = static_cast<qint64>(mysql_fetch_lengths(rows.get())[0]);
+                auto file = DownloadFileGuard::create(
+                    stopper, DownloadFileName(folder, prefix, result.rows, extension));
+                if (!file) break;
+                try {
+                    file->write(row[0], size);
+                } catch (...) {
+                    DownloadFileGuard::forget(stopper, *file);
+                    throw;
+                }
+                if (!placer.add(std::move(file), size)) break;
+            }
+            if (!stopper.discarded() && mysql_errno(mysql) != 0) throw c.lastFailure();
+        } catch (...) {
+            failure = std::current_exception();
         }
-        if (mysql_errno(mysql) != 0) throw c.lastFailure();
-    } catch (...) {
+        // The files taken before are finished; a failure of theirs comes before one of the rows
+        // after them.
+        try {
+            placer.finish();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        result.files = placer.files();
+        result.bytes = placer.bytes();
+        result.stopped = placer.stopped() || stopper.discarded();
+    }
+    if (failure || result.stopped) {
         // Freeing an unfinished streamed result would first read all its remaining rows.
         mariadb_cancel(mysql);
         rows.reset();
         c.close();
-        throw;
+        if (failure) std::rethrow_exception(failure);
     }
     return result;
 }

@@ -1,15 +1,33 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <mutex>
 
 #include "db/ColumnType.h"
 #include "db/Connection.h"
 
 struct DownloadResult {
     bool wrongType = false;  // the column is not binary: nothing was read or written
+    bool stopped = false;    // DownloadStop::discard ended the run; the files before it stay
     int adoType = 0;         // the column's type code, also when it is binary
     qint64 rows = 0, files = 0, bytes = 0;
+};
+
+// Lets another thread end a running download at once. discard() removes the files that are written
+// but not yet in place, under their temporary names, and no file is created or renamed into place
+// after it; the files in place before stay whole. The download then returns with stopped set.
+class DownloadStop {
+public:
+    void discard();
+    bool discarded() const;
+
+private:
+    friend class DownloadFileGuard;
+    mutable std::mutex mutex_;
+    bool discarded_ = false;
+    QStringList writing_;  // the temporary files not yet in place
 };
 
 // The statement that reads the column: "Select `field` FROM `table`", each backquote inside a name
@@ -26,12 +44,20 @@ QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
 // values get no file but keep their number. The column type is checked first from the statement's
 // metadata: a column that is not binary sets wrongType and adoType and reads no row. Rows are then
 // read from the server one at a time whatever the connection's cursor location, so memory stays
-// bounded by the largest single value. Each file is written beside its target and renamed over it,
-// so it is whole or absent, and an existing file is replaced. fileWritten, when given, is called
-// after each file.
+// bounded by the largest value.
 //
-// Throws Failure on any error; the files written before stay. After a failure while rows were being
-// read the connection is closed, since the rest of the result is not worth fetching.
+// Network and disk overlap: each value is written to a temporary file beside its target before the
+// next row is read, so no value is held beyond its own row; forcing the files to the disk, the slow
+// part, is left to threads of the download's own, several files at a time, while the next rows
+// are received. Each file is then renamed over its target, in row order, so it is whole or absent,
+// an existing file is replaced, and a file is in place only once every file before it is.
+// fileWritten, when given, is called after each file is in place, in row order, on one of those
+// threads.
+//
+// Throws Failure on any error, the earliest in row order first; the files completed before it
+// stay whole. After a failure or a stop while rows were being read the connection is closed, since
+// the rest of the result is not worth fetching.
 DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString& field,
                              const QString& prefix, const QString& folder, const QString& extension,
-                             const std::function<void(const QString&)>& fileWritten = {});
+                             const std::function<void(const QString&)>& fileWritten = {},
+                             DownloadStop* stop = nullptr);

@@ -26,6 +26,7 @@
 #include "db/Upload.h"
 #include "files/AddFiles.h"
 #include "files/UploadList.h"
+#include "mainwindow/WorkerThread.h"
 
 namespace {
 bool HasSelection(const QListWidget& list) {
@@ -216,21 +217,40 @@ void Form2::PushButton1_Click() {
     if (!steps.passes(106, [&] { return !Text3->text().isEmpty(); }))
         return dialogs_.message(QStringLiteral("Please give a file extension such as bmp."));
     steps.run(108, [&] { DoEvents(); });
+    // What the run works on is taken once, at its start.
+    const QString table = SelectedText(*List1);
+    const QString field = SelectedText(*List2);
+    const QString folder = Text1->text();
+    const QString prefix = Text2->text();
+    const QString extension = Text3->text();
+    const ConnectionProfile profile = login_.profile();
+
+    // The connection is opened, used and closed on a thread of the download's own, so the window
+    // keeps painting while the network and the disk work; it takes no input meanwhile but its
+    // close box. Closing it ends the program and discards the files not yet in place.
+    WorkerThread worker;
+    DownloadStop stop;
+    const AtProgramEnd discard([&stop] { stop.discard(); });
     std::unique_ptr<Connection> connection;
+    // The hourglass comes before the connect, which also runs off this thread, so the window is
+    // busy for all of it.
+    steps.run(112, [&] { setBusy(true); });
     // A connection that does not open is reported once and ends the download: there is nothing
     // the remaining steps could do without it.
-    if (!steps.runOrStop(110, [&] { connection = OpenDownloadConnection(login_.profile()); }))
-        return;
-    steps.run(112, [&] { setBusy(true); });
+    if (!steps.runOrStop(
+            110, [&] { worker.run([&] { connection = OpenDownloadConnection(profile); }); }))
+        return setBusy(false);
     steps.run(114, [&] {
-        const DownloadResult result =
-            DownloadBlobs(*connection, SelectedText(*List1), SelectedText(*List2), Text2->text(),
-                          Text1->text(), Text3->text());
+        const DownloadResult result = worker.run([&] {
+            return DownloadBlobs(*connection, table, field, prefix, folder, extension, {}, &stop);
+        });
+        // A stopped run is one whose program has ended: it says nothing more.
+        if (result.stopped) return;
         dialogs_.message(result.wrongType ? WrongTypeMessage(result.adoType)
                                           : QStringLiteral("Done."));
     });
     steps.run(116, [&] { setBusy(false); });
-    steps.run(118, [&] { connection.reset(); });
+    steps.run(118, [&] { worker.run([&] { connection.reset(); }); });
 }
 
 namespace {

@@ -1,4 +1,5 @@
 list(APPEND UI_SOURCES
     mainwindow/Form2.cpp
     mainwindow/TableLists.cpp
+    mainwindow/WorkerThread.cpp
 )

@@ -3,11 +3,14 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 
 #include "app/Form1.h"
 #include "db/ColumnType.h"
@@ -133,6 +136,168 @@ TEST_F(TransferTest, ADownloadThatCannotConnectIsReportedOnceAndEnds) {
     EXPECT_TRUE(dialogs.reports()[0].contains("Form2.PushButton1_Click at line 110\r\r"));
     EXPECT_EQ(form->pointer().shape(), Shape::Default);
     EXPECT_TRUE(buttonsEnabled());
+}
+
+// A download that the test holds part-way: its rows come through a view whose values from row
+// `heldRow` on wait for a lock that the test holds, so the test can act while the download runs.
+// The lock gives up after 30 seconds, so a window that cannot act meanwhile fails the test instead
+// of hanging it.
+class HeldDownloadTest : public TransferTest {
+protected:
+    void holdAt(int heldRow, int rows, int valueBytes) {
+        lock_ = QStringLiteral("held-") + database_;
+        exec(QStringLiteral("INSERT INTO pics (id, data) SELECT seq, REPEAT(CHAR(64 + seq), %1) "
+                            "FROM seq_1_to_%2")
+                 .arg(valueBytes)
+                 .arg(rows));
+        exec(QStringLiteral("CREATE VIEW held AS SELECT id, CASE WHEN id < %1 OR GET_LOCK('%2', "
+                            "30) IS NOT NULL THEN data END AS data FROM pics")
+                 .arg(heldRow)
+                 .arg(lock_));
+        ASSERT_EQ(scalar(QStringLiteral("SELECT GET_LOCK('%1', 0)").arg(lock_)), "1");
+        // "Next >" again, so that the table lists show the view.
+        login->PushButton3_Click();
+        choose(form->List1, form->List2, "held", "data");
+        form->Text1->setText(files.path());
+        form->Text2->setText("v");
+        form->Text3->setText("bin");
+        dialogs.clear();
+    }
+    void release() { exec(QStringLiteral("DO RELEASE_LOCK('%1')").arg(lock_)); }
+    // Runs `act` from the event loop as soon as `ready` holds, looking every few milliseconds.
+    void whenReady(std::function<bool()> ready, std::function<void()> act) {
+        auto* timer = new QTimer(form);
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, timer, [=] {
+            if (!ready()) return;
+            timer->stop();
+            timer->deleteLater();
+            act();
+        });
+        timer->start();
+    }
+    QStringList written() const {
+        return QDir(files.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    // The files present are v1.bin, v2.bin ... in row order, each holding its row's whole value.
+    void expectWholeFilesFromTheFirst(int valueBytes) {
+        const QStringList present = written();
+        for (int n = 1; n <= present.size(); ++n) {
+            const QString name = QStringLiteral("v%1.bin").arg(n);
+            ASSERT_EQ(present.value(n - 1), name);
+            QFile file(files.filePath(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), QByteArray(valueBytes, char(64 + n))) << n;
+        }
+    }
+    bool fileWritten(int n) const {
+        return QFile::exists(files.filePath(QStringLiteral("v%1.bin").arg(n)));
+    }
+
+    QString lock_;
+};
+
+// Counts the paint events that a widget receives.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
+    holdAt(1, 3, 1000);
+    const QMap<QString, QString> stored = StoredValues(settings.settingsFile());
+    const int tableRow = form->List1->currentRow();
+    PaintCounter counter;
+    form->installEventFilter(&counter);
+    bool busy = false;
+    int paintsAtInput = -1;
+    whenReady(
+        [&] { return form->isBusy(); },
+        [&] {
+            busy = true;
+            paintsAtInput = counter.paints;
+            // A key for the prefix box and a click on another table, as the user would.
+            QCoreApplication::postEvent(
+                form->Text2,
+                new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+            QWidget* list = form->List1->viewport();
+            const QPoint at =
+                form->List1->visualItemRect(form->List1->item(tableRow == 0 ? 1 : 0)).center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(
+                    list, new QMouseEvent(type, QPointF(at), QPointF(list->mapToGlobal(at)),
+                                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            form->update();
+        });
+    whenReady([&] { return paintsAtInput >= 0 && counter.paints > paintsAtInput; },
+              [&] { release(); });
+    form->PushButton1->click();
+
+    EXPECT_TRUE(busy);
+    EXPECT_GT(counter.paints, paintsAtInput);
+    EXPECT_EQ(dialogs.shownTexts(), QStringList{"Done."});
+    EXPECT_EQ(form->Text2->text(), "v");
+    EXPECT_EQ(form->List1->currentRow(), tableRow);
+    EXPECT_EQ(StoredValues(settings.settingsFile()), stored);
+    expectWholeFilesFromTheFirst(1000);
+    EXPECT_EQ(written().size(), 3);
+    EXPECT_TRUE(buttonsEnabled());
+}
+
+TEST_F(HeldDownloadTest, ClosingTheWindowMidDownloadEndsTheProgramAndLeavesOnlyWholeFiles) {
+    constexpr int kBytes = 200000;
+    holdAt(3, 6, kBytes);
+    EndWatch end;
+    int endsAtClose = -1;
+    whenReady([&] { return fileWritten(1); },
+              [&] {
+                  form->close();
+                  endsAtClose = end.ends;
+                  release();
+              });
+    form->PushButton1->click();
+
+    EXPECT_EQ(endsAtClose, 1);
+    EXPECT_TRUE(dialogs.calls.empty());
+    // The rows after the close are not written, and no temporary file is left.
+    EXPECT_TRUE(fileWritten(1));
+    EXPECT_LE(written().size(), 2);
+    expectWholeFilesFromTheFirst(kBytes);
+}
+
+TEST_F(HeldDownloadTest, AConnectionKilledMidDownloadIsReportedAtItsLineWithoutDone) {
+    constexpr int kBytes = 200000;
+    holdAt(3, 6, kBytes);
+    whenReady(
+        [&] { return fileWritten(1); },
+        [&] {
+            const QString id = scalar(
+                QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '%1' AND "
+                               "ID <> CONNECTION_ID()")
+                    .arg(database_));
+            ASSERT_FALSE(id.isEmpty());
+            exec("KILL " + id);
+            release();
+        });
+    std::vector<bool> onWindowThread;
+    dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
+        onWindowThread.push_back(QThread::currentThread() == form->thread());
+    };
+    form->PushButton1->click();
+    dialogs.whileShown = nullptr;
+
+    ASSERT_EQ(dialogs.shownTexts().size(), 1) << dialogs.shownTexts().join("\n").toStdString();
+    EXPECT_TRUE(dialogs.reports().value(0).contains(
+        "\r\nin Tarnwick2021/08/31.Form2.PushButton1_Click at line 114\r\r"));
+    EXPECT_EQ(onWindowThread, std::vector<bool>{true});
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+    EXPECT_TRUE(buttonsEnabled());
+    EXPECT_TRUE(fileWritten(1));
+    expectWholeFilesFromTheFirst(kBytes);
 }
 
 TEST_F(TransferTest, TheUploadChecksItsInputsInOrder) {

@@ -73,23 +73,4 @@ TEST(FileFailure, CarriesTheSystemsOwnReason) {
     }
 }
 
-#ifdef Q_OS_LINUX
-TEST(FileFailure, AFullDeviceSaysNoSpaceLeftOnDevice) {
-    // /dev/full refuses every write as a full disk does.
-    for (QIODevice::OpenMode extra :
-         {QIODevice::OpenMode{}, QIODevice::OpenMode{QIODevice::Unbuffered}}) {
-        QFile full("/dev/full");
-        ASSERT_TRUE(full.open(QIODevice::WriteOnly | extra));
-        const QByteArray bytes(100000, 'x');
-        try {
-            WriteFully(full, "/dev/full", bytes.constData(), bytes.size());
-            ADD_FAILURE() << "a write to a full device succeeded";
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.description,
-                      "The file \"/dev/full\" could not be written: No space left on device");
-        }
-    }
-}
-#endif
-
 }  // namespace

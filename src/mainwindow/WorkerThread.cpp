@@ -1,0 +1,92 @@
+#include "mainwindow/WorkerThread.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <atomic>
+
+bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType() && !watched->isWindowType()) return false;
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::InputMethod:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+            return true;
+        default:
+            return false;
+    }
+}
+
+WorkerThread::WorkerThread() : thread_([this] { loop(); }) {}
+
+WorkerThread::~WorkerThread() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void WorkerThread::loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return job_ || quit_; });
+        if (!job_) return;
+        const std::function<void()>& job = *job_;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        failure_ = failure;
+        job_ = nullptr;
+        // Wakes the waiting event loop on its own thread.
+        finished_();
+    }
+}
+
+void WorkerThread::runJob(const std::function<void()>& job) {
+    QEventLoop waiting;
+    InputBlocker blocker;
+    QCoreApplication::instance()->installEventFilter(&blocker);
+    std::atomic<bool> done = false;
+    {
+        std::lock_guard lock(mutex_);
+        finished_ = [&] {
+            done = true;
+            QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+        };
+        job_ = &job;
+    }
+    changed_.notify_all();
+    while (!done) waiting.exec();
+    QCoreApplication::instance()->removeEventFilter(&blocker);
+
+    std::lock_guard lock(mutex_);
+    finished_ = nullptr;
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}

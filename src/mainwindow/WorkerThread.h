@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <type_traits>
+
+// One thread that does the blocking work of one user action (opening its connection, the
+// transfer, closing the connection) while the user-interface thread keeps painting. Every job
+// runs on the same thread, so that thread owns the action's connection for as long as it lives.
+//
+// While a job runs the user-interface thread waits in an event loop of its own that delivers
+// paint, timer and window events, but no input: clicks, keys, wheel turns, shortcuts and drops
+// on any window are dropped, so no list or box changes and no setting is written meanwhile.
+// Closing a window still arrives, and ends the program.
+class WorkerThread {
+public:
+    WorkerThread();
+    // Ends the thread; a job must not be running.
+    ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Runs the job on the worker thread and waits for it as described above. Its result is
+    // returned, and its failure thrown, on the calling thread.
+    template <class F>
+    auto run(F&& job) -> std::invoke_result_t<F&> {
+        using R = std::invoke_result_t<F&>;
+        if constexpr (std::is_void_v<R>) {
+            runJob([&] { job(); });
+        } else {
+            std::optional<R> result;
+            runJob([&] { result.emplace(job()); });
+            return std::move(*result);
+        }
+    }
+
+private:
+    void runJob(const std::function<void()>& job);
+    void loop();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::function<void()>* job_ = nullptr;
+    std::function<void()> finished_;
+    std::exception_ptr failure_;
+    bool quit_ = false;
+    std::thread thread_;  // last, so that it starts once every member above is ready
+};
+
+// Drops user input to every window while it is installed on the application.
+class InputBlocker : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
