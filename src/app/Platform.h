@@ -37,6 +37,7 @@ bool NameTooLong(const QString& name);
 // The folder that holds the running executable, without a trailing separator (except a root).
 QString ExecutableFolder();
 // The user's Desktop folder, without a trailing separator; empty when the platform knows none.
+// Outside Windows, where the Desktop folder does not exist, the user's home folder.
 QString DesktopFolder();
 
 // ---- Attributes --------------------------------------------------------------------------------
