@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <QFile>
 
-#include "StagedFileSystem.h"
+#include "support/StagedFileSystem.h"
 #include "TempTree.h"
 #include "files/FolderScan.h"
 #include "support/ScriptedDialogs.h"
