@@ -1,4 +1,5 @@
 list(APPEND UI_SOURCES
     mainwindow/Form2.cpp
+    mainwindow/ListClick.cpp
     mainwindow/TableLists.cpp
 )
