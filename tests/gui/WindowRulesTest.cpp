@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <cstdlib>
 
 #include "app/Controls.h"
 #include "app/Form1.h"
@@ -31,14 +30,6 @@ protected:
     ProgramFolderSandbox folder;
     ScriptedDialogs dialogs;
 };
-
-// Whether the window stands in the middle of its screen, give or take the few pixels of a frame
-// that the window system adds once the window shows.
-bool IsCentred(const QWidget& window) {
-    const QPoint offset =
-        window.frameGeometry().center() - window.screen()->availableGeometry().center();
-    return std::abs(offset.x()) <= 3 && std::abs(offset.y()) <= 3;
-}
 
 TEST_F(WindowRulesTest, TheLoginWindowIsCentredWhenItFirstAppears) {
     Form1 login(dialogs, folder.environment());
