@@ -1,17 +1,33 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <functional>
 
 #include "app/Form1.h"
+#include "files/UploadList.h"
 #include "gui/GuiSupport.h"
 #include "mainwindow/Form2.h"
+#include "mainwindow/TableLists.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
 
 namespace {
+
+// The extracted "Module.Procedure at line N" of every report shown, in order.
+QStringList ReportPlaces(const ScriptedDialogs& dialogs) {
+    const QString prefix = "in Tarnwick2021/08/31.";
+    QStringList places;
+    for (const QString& report : dialogs.reports()) {
+        const qsizetype from = report.indexOf(prefix) + prefix.size();
+        places << report.mid(from, report.indexOf("\r\r") - from);
+    }
+    return places;
+}
 
 // How a case makes its step fail: the settings store cannot be used, or one kind of dialog fails
 // while it is shown, or the start-up greeting's draw fails.
@@ -29,7 +45,6 @@ struct Case {
 // goes on: every step that can fail through the program's seams, in turn.
 TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
     const auto load = [](Form1& login) { login.mainWindow(); };
-    const QString prefix = "in Tarnwick2021/08/31.";
     const auto click = [](QPushButton* Form2::*button) {
         return [button](Form1& login) { (login.mainWindow().*button)->click(); };
     };
@@ -122,12 +137,104 @@ TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
             if (call.kind == c.failingDialog) throw Failure(5, "Invalid procedure call");
         };
         c.act(login);
-        QStringList got;
-        for (const QString& report : dialogs.reports()) {
-            const qsizetype from = report.indexOf(prefix) + prefix.size();
-            got << report.mid(from, report.indexOf("\r\r") - from);
-        }
-        EXPECT_EQ(got, c.want) << got.join(" | ").toStdString();
+        EXPECT_EQ(ReportPlaces(dialogs), c.want);
+    }
+}
+
+class ServerReportLines : public DatabaseTest {
+protected:
+    // The one table with two values, and an empty folder for the files.
+    void reset() {
+        exec("DROP TABLE IF EXISTS pics");
+        exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB)");
+        exec("INSERT INTO pics (data) VALUES ('one'), ('two')");
+        QDir(files.path()).removeRecursively();
+        QDir().mkpath(files.path());
+    }
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    QTemporaryDir files;
+};
+
+// The same for the steps that the server or the files of a transfer make fail.
+TEST_F(ServerReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
+    struct ServerCase {
+        const char* what;
+        std::function<void(Form1&, Form2&, Dialogs&)> act;
+        QStringList want;
+    };
+    const auto refuse = [](Form1& login) { login.Text3->setText("wrong"); };
+    const auto download = [this](Form2& form) {
+        form.List2->setCurrentRow(Items(form.List2).indexOf("data"));
+        form.Text1->setText(files.path());
+        form.Text3->setText("bin");
+        form.PushButton1->click();
+    };
+    const auto upload = [this](Form2& form) {
+        form.List3->setCurrentRow(Items(form.List3).indexOf("data"));
+        QFile file(files.filePath("up.bin"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("bytes");
+        file.close();
+        form.ListView1->appendPath(file.fileName());
+        form.PushButton7->click();
+    };
+    const ServerCase cases[] = {
+        {"table listing cannot connect",
+         [&](Form1& l, Form2& f, Dialogs& d) {
+             refuse(l);
+             AddMySQLToList1(d, *f.List1, l.profile());
+         },
+         {"MySQL.AddMySQLToList1 at line 104"}},
+        {"field listing cannot connect",
+         [&](Form1& l, Form2& f, Dialogs&) {
+             refuse(l);
+             ClickRow(f.List1, 0);
+         },
+         {"Form2.List1_Click at line 104"}},
+        {"field listing of a dropped table",
+         [&](Form1&, Form2& f, Dialogs&) {
+             exec("DROP TABLE pics");
+             ClickRow(f.List4, 0);
+         },
+         {"Form2.List4_Click at line 108"}},
+        {"download cannot connect",
+         [&](Form1& l, Form2& f, Dialogs&) {
+             refuse(l);
+             download(f);
+         },
+         {"Form2.PushButton1_Click at line 110"}},
+        {"download cannot write a file",
+         [&](Form1&, Form2& f, Dialogs&) {
+             QDir(files.path()).mkdir("1.bin");
+             download(f);
+         },
+         {"Form2.PushButton1_Click at line 114"}},
+        {"upload cannot connect",
+         [&](Form1& l, Form2& f, Dialogs&) {
+             refuse(l);
+             upload(f);
+         },
+         {"Form2.PushButton7_Click at line 108"}},
+        {"upload into a dropped table",
+         [&](Form1&, Form2& f, Dialogs&) {
+             exec("DROP TABLE pics");
+             upload(f);
+         },
+         {"Form2.PushButton7_Click at line 110"}},
+    };
+    for (const ServerCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset();
+        ScriptedDialogs dialogs;
+        Form1 login(dialogs, folder.environment());
+        TypeProfile(login, profile());
+        login.PushButton3_Click();
+        Form2& form = login.mainWindow();
+        ASSERT_EQ(Items(form.List1), QStringList{"pics"});
+        dialogs.clear();
+        c.act(login, form, dialogs);
+        EXPECT_EQ(ReportPlaces(dialogs), c.want);
     }
 }
 
