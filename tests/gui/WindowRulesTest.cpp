@@ -85,6 +85,22 @@ TEST_F(WindowRulesTest, TextBoxesShowTheWindowsPointerWhileItIsNotTheDefault) {
     }
 }
 
+TEST_F(WindowRulesTest, WhileTestConnectionRunsTheTextBoxesShowTheHourglass) {
+    Form1 login(dialogs, folder.environment());
+    login.Form_Load();
+    login.Text1->setText("127.0.0.1");
+    login.Text5->setText("1");  // nothing listens there: the test fails at once
+    std::vector<Qt::CursorShape> shown;
+    dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
+        for (QLineEdit* box : {login.Text1, login.Text2, login.Text3, login.Text4, login.Text5})
+            shown.push_back(box->cursor().shape());
+    };
+    login.PushButton5->click();
+    ASSERT_EQ(dialogs.shownTexts().size(), 1);
+    EXPECT_EQ(shown, std::vector<Qt::CursorShape>(5, Qt::WaitCursor));
+    EXPECT_EQ(login.Text1->cursor().shape(), Qt::IBeamCursor);
+}
+
 TEST_F(WindowRulesTest, PushButtonsLookTheSameWithThePointerOverThem) {
     QWidget window;
     window.resize(200, 60);
