@@ -21,8 +21,12 @@ scripts/demo-data.sh "$demo" "$VANTRELLE_TEST_SOCKET"
 
 config="$demo/config"
 mkdir -p "$config" "$demo/downloads"
-umask 077
-cat >"$config/Kestrom.ini" <<INI
+# The settings file holds a password, so it is private from its first byte; the umask is narrowed
+# for its writing alone, and the program keeps the user's own, so downloaded files get the usual
+# permissions.
+(
+    umask 077
+    cat >"$config/Kestrom.ini" <<INI
 [Vantrelle]
 MyServer=127.0.0.1
 MyUser=$VANTRELLE_TEST_USER
@@ -31,6 +35,7 @@ MyDatabase=vantrelle_demo
 MyPort=$VANTRELLE_TEST_PORT
 Destination=$demo/downloads
 INI
+)
 chmod 600 "$config/Kestrom.ini"
 
 echo "Demo server: 127.0.0.1:$VANTRELLE_TEST_PORT, database vantrelle_demo (stop it with:"

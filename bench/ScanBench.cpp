@@ -66,8 +66,10 @@ int main(int argc, char** argv) {
     long long yields = 0;
     long long rows = 0;
     timer.restart();
+    Steps steps(reporter,
+                Location::of(QStringLiteral("Form2"), QStringLiteral("PushButton4_Click")));
     AddFolderTree(
-        paths[0], QStringLiteral("*.*"), reporter, [&] { ++yields; },
+        paths[0], QStringLiteral("*.*"), steps, FolderTreeLines::all(122), [&] { ++yields; },
         [&](const QString&) { ++rows; });
     const double scanSeconds = timer.nsecsElapsed() / 1e9;
 

@@ -26,6 +26,9 @@ void ChangeHandlers::setText(QLineEdit* box, const QString& text) {
     settingByProgram_ = true;
     pending_.reset();
     box->setText(text);
+    // A box that the program has just filled shows the start of its text, not the end: for a
+    // long path, the drive or root that tells where it is.
+    box->setCursorPosition(0);
     settingByProgram_ = false;
     throwPending();
 }
@@ -35,6 +38,7 @@ void ChangeHandlers::load(QLineEdit* box, const QString& text) {
         setText(box, text);
         return;
     }
+    box->setCursorPosition(0);
     const Handler handler = handlers_.value(box);
     if (!handler.run) return;
     settingByProgram_ = true;

@@ -22,8 +22,8 @@ public:
 
     void connect(QLineEdit* box, const QString& procedure, std::function<void()> handler);
 
-    // Sets the box's text like an edit: its handler runs when the text differs. Throws the
-    // handler's failure.
+    // Sets the box's text like an edit: its handler runs when the text differs. The box then
+    // shows the start of its text. Throws the handler's failure.
     void setText(QLineEdit* box, const QString& text);
     // Sets the box's text as a load does over a box that starts with a design text of its own:
     // the handler always runs, also when the text equals what the box shows. Throws the

@@ -5,10 +5,28 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 #include "app/WindowSetup.h"
 
 namespace {
+// A push button that the pointer does not light up: hovering changes the pointer only, never a
+// colour, whatever the widget style or a skin would draw for a button under the pointer.
+class PushButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_MouseOver;
+        painter.drawControl(QStyle::CE_PushButton, option);
+    }
+};
+
 template <class Control>
 Control* placed(Control* control, QRect geometry, double pointSize) {
     control->setGeometry(geometry);
@@ -38,7 +56,7 @@ QListWidget* MakeListBox(QWidget* parent, QRect geometry) {
 }
 
 QPushButton* MakePushButton(QWidget* parent, const QString& caption, QRect geometry) {
-    QPushButton* button = placed(new QPushButton(caption, parent), geometry, 11.25);
+    QPushButton* button = placed(new PushButton(caption, parent), geometry, 11.25);
     button->setAutoDefault(false);
     return button;
 }

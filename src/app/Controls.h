@@ -16,5 +16,6 @@ QGroupBox* MakeFrame(QWidget* parent, const QString& caption, QRect geometry);
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QRect geometry);
 QLineEdit* MakeTextBox(QWidget* parent, QRect geometry);
 QListWidget* MakeListBox(QWidget* parent, QRect geometry);
-// Buttons never become the default button, so Return in a text box presses nothing.
+// Buttons never become the default button, so Return in a text box presses nothing, and they
+// look the same with or without the pointer over them.
 QPushButton* MakePushButton(QWidget* parent, const QString& caption, QRect geometry);

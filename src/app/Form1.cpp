@@ -119,7 +119,14 @@ Form2& Form1::mainWindow() {
 void Form1::start() {
     Form_Load();
     if (handedOver_) return;
-    CenterOnScreen(*this);
+    showWindow();
+}
+
+void Form1::showWindow() {
+    if (!shownBefore_) {
+        CenterOnScreen(*this);
+        shownBefore_ = true;
+    }
     show();
 }
 

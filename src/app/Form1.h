@@ -40,6 +40,9 @@ public:
 
     // Loads the window and shows it, unless the load went on to the main window by itself.
     void start();
+    // Shows the window, centred the first time it appears, whether that is at start or at the
+    // first switch back from the main window.
+    void showWindow();
 
     void Form_Load();
     void PushButton3_Click();
@@ -87,5 +90,6 @@ private:
     HoverRules* hover_ = nullptr;
     ChangeHandlers* changes_ = nullptr;
     bool handedOver_ = false;
+    bool shownBefore_ = false;
     std::unique_ptr<Form2> form2_;
 };

@@ -150,7 +150,12 @@ QString ExecutableFolder() {
 }
 
 QString DesktopFolder() {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+#ifndef Q_OS_WIN
+    // Many Linux desktops have no Desktop folder at all; a destination there could never be
+    // written, so the user's home folder stands in for it.
+    if (!desktop.isEmpty() && !QFileInfo(desktop).isDir()) desktop = QDir::homePath();
+#endif
     if (desktop.isEmpty()) return desktop;
     return withoutTrailingSeparator(QDir::toNativeSeparators(desktop));
 }

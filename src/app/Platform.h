@@ -42,6 +42,7 @@ QString ExecutableFolder();
 // trailing separator (except a root). For a path that names nothing, the folder the path shows.
 QString RealFolderOf(const QString& file);
 // The user's Desktop folder, without a trailing separator; empty when the platform knows none.
+// Outside Windows, where the Desktop folder does not exist, the user's home folder.
 QString DesktopFolder();
 
 // ---- Database ----------------------------------------------------------------------------------

@@ -63,6 +63,8 @@ public:
 
     void report(int line, const QString& description);
     const Location& location() const { return where_; }
+    // Where the reports go, for a called procedure that reports under a location of its own.
+    ErrorReporter& reporter() const { return reporter_; }
 
 private:
     template <class F>

@@ -40,17 +40,41 @@ bool WindowPointer::loadCustomImage(const QString& path) {
 
 void WindowPointer::set(Shape shape) {
     shape_ = shape;
+    QCursor cursor;
     switch (shape) {
         case Shape::Default:
             window_.unsetCursor();
-            break;
+            uncoverControls();
+            return;
         case Shape::Custom:
-            window_.setCursor(custom_ ? *custom_ : QCursor(Qt::ArrowCursor));
+            cursor = custom_ ? *custom_ : QCursor(Qt::ArrowCursor);
             break;
         case Shape::Hourglass:
-            window_.setCursor(Qt::WaitCursor);
+            cursor = QCursor(Qt::WaitCursor);
             break;
     }
+    window_.setCursor(cursor);
+    coverControls(cursor);
+}
+
+void WindowPointer::coverControls(const QCursor& cursor) {
+    // A control with a pointer of its own (a text box's text cursor) would hide the window's
+    // pointer just where the user looks, so it takes the window's pointer while that is not the
+    // default.
+    for (QWidget* control : window_.findChildren<QWidget*>()) {
+        if (control->isWindow()) continue;
+        if (!covered_.contains(control)) {
+            if (!control->testAttribute(Qt::WA_SetCursor)) continue;
+            covered_.insert(control, {control, control->cursor()});
+        }
+        control->setCursor(cursor);
+    }
+}
+
+void WindowPointer::uncoverControls() {
+    for (const Covered& c : std::as_const(covered_))
+        if (c.control) c.control->setCursor(c.own);
+    covered_.clear();
 }
 
 void WindowPointer::hoverButton() {

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <optional>
 
 class QWidget;
@@ -14,8 +15,8 @@ class QWidget;
 std::optional<QCursor> LoadPointerFile(const QString& path);
 
 // A window's mouse pointer: the default arrow, the window's custom image, or the hourglass that
-// long operations show. While it is not the default it shows over the whole window and its
-// controls, except over controls that bring a pointer of their own.
+// long operations show. While it is not the default it shows over the whole window and all its
+// controls, text boxes included; back at the default, each control shows its own pointer again.
 class WindowPointer {
 public:
     enum class Shape { Default, Custom, Hourglass };
@@ -38,7 +39,17 @@ public:
     void hoverBackground();
 
 private:
+    // Puts the cursor over every control that brings a pointer of their own, remembering theirs.
+    void coverControls(const QCursor& cursor);
+    // Gives the covered controls their own pointers back.
+    void uncoverControls();
+
+    struct Covered {
+        QPointer<QWidget> control;
+        QCursor own;
+    };
     QWidget& window_;
+    QHash<const QWidget*, Covered> covered_;
     std::optional<QCursor> custom_;
     Shape shape_ = Shape::Default;
 };

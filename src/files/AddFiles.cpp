@@ -73,7 +73,8 @@ void AddImagesOrOtherFiles(Dialogs& dialogs, QWidget* owner, UploadList& list) {
 }
 
 void AddAllFilesInFolder(Dialogs& dialogs, QWidget* owner, UploadList& list,
-                         const std::function<void(bool busy)>& setBusy) {
+                         const std::function<void(bool busy)>& setBusy,
+                         ScanFileSystem& fileSystem) {
     Steps steps(dialogs,
                 Location::of(QStringLiteral("Form2"), QStringLiteral("PushButton4_Click")));
     QString extension;
@@ -94,11 +95,9 @@ void AddAllFilesInFolder(Dialogs& dialogs, QWidget* owner, UploadList& list,
     steps.run(334, [&] { Settings::write(QStringLiteral("LastFolder"), folder); });
 
     steps.run(112, [&] { setBusy(true); });
-    // The scan reports its own failures; what reaches this step is a folder whose files could not
-    // be listed, so the report names the listing step.
-    steps.run(122, [&] {
-        AddFolderTree(folder, QStringLiteral("*.") + extension, dialogs, DoEvents,
-                      [&list](const QString& path) { list.appendPath(path); });
-    });
+    // The tree walk reports each failure at its own step and goes on; the scan reports its own.
+    AddFolderTree(
+        folder, QStringLiteral("*.") + extension, steps, {114, 116, 122, 132}, DoEvents,
+        [&list](const QString& path) { list.appendPath(path); }, fileSystem);
     steps.run(136, [&] { setBusy(false); });
 }

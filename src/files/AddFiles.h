@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "files/ScanFileSystem.h"
+
 class Dialogs;
 class QWidget;
 class UploadList;
@@ -19,7 +21,9 @@ QStringList AddFilesFilters();
 void AddImagesOrOtherFiles(Dialogs& dialogs, QWidget* owner, UploadList& list);
 
 // "Add All Files In Folder": asks for an extension and a folder and lists every file of the folder
-// tree that ends in that extension. setBusy(true) and setBusy(false) surround the scan (the busy
-// pointer); setBusy(false) follows even when the scan failed.
+// tree that ends in that extension. setBusy(true) and setBusy(false) surround the walk (the busy
+// pointer); a folder that fails is reported at its step and the walk goes on, so setBusy(false)
+// always follows. The walk reads the tree through `fileSystem`.
 void AddAllFilesInFolder(Dialogs& dialogs, QWidget* owner, UploadList& list,
-                         const std::function<void(bool busy)>& setBusy);
+                         const std::function<void(bool busy)>& setBusy,
+                         ScanFileSystem& fileSystem = ScanFileSystem::real());

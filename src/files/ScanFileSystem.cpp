@@ -1,5 +1,7 @@
 #include "files/ScanFileSystem.h"
 
+#include "files/FileListing.h"
+
 namespace {
 
 class RealFileSystem final : public ScanFileSystem {
@@ -23,4 +25,8 @@ public:
 ScanFileSystem& ScanFileSystem::real() {
     static RealFileSystem fileSystem;
     return fileSystem;
+}
+
+QStringList ScanFileSystem::files(const QString& folder, const QString& pattern) {
+    return ListFiles(folder, pattern);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -22,6 +23,9 @@ public:
     // given before it stand.
     virtual void subFolders(const QString& folder,
                             const std::function<void(const QString& name)>& each) = 0;
+    // The names of a folder's files that match the pattern, as ListFiles gives them. A failure to
+    // read the folder throws Failure.
+    virtual QStringList files(const QString& folder, const QString& pattern);
 
     // The real file system.
     static ScanFileSystem& real();

@@ -204,17 +204,31 @@ void UploadList::dropEvent(QDropEvent* event) {
         this, [this, dropped] { addDroppedPaths(dropped); }, Qt::QueuedConnection);
 }
 
+void UploadList::setBusyHandler(std::function<void(bool busy)> setBusy) {
+    setBusy_ = std::move(setBusy);
+}
+
+void UploadList::setFileSystem(ScanFileSystem* fileSystem) {
+    fileSystem_ = fileSystem ? fileSystem : &ScanFileSystem::real();
+}
+
 void UploadList::addDroppedPaths(const QStringList& dropped) {
     Steps steps(dialogs(),
                 Location::of(QStringLiteral("Form2"), QStringLiteral("ListView1_OLEDragDrop")));
     const auto append = [this](const QString& path) { appendPath(path); };
+    const auto busy = [this](bool on) {
+        if (setBusy_) setBusy_(on);
+    };
     for (const QString& path : dropped) {
         bool isFolder = false;
         steps.run(100, [&] { isFolder = FolderExists(path); });
         if (isFolder) {
-            steps.run(102, [&] {
-                AddFolderTree(path, QStringLiteral("*.*"), dialogs(), DoEvents, append);
-            });
+            // The walk lets the event loop turn, so the window is busy meanwhile: no upload can
+            // start on the rows listed so far.
+            busy(true);
+            AddFolderTree(path, QStringLiteral("*.*"), steps, FolderTreeLines::all(102), DoEvents,
+                          append, *fileSystem_);
+            busy(false);
         } else {
             steps.run(104, [&] { appendPath(path); });
         }

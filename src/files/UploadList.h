@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "files/ScanFileSystem.h"
+
 class Dialogs;
 class QTreeWidgetItem;
 
@@ -34,8 +36,13 @@ public:
     // while a row is carried. By default the real pointer position.
     void setScreenYSource(std::function<int()> source);
 
-    // Adds dropped paths in order: folders with their whole tree, anything else as it is.
+    // Adds dropped paths in order: folders with their whole tree, anything else as it is. A folder
+    // is added as "Add All Files In Folder" adds one: the window is busy meanwhile.
     void addDroppedPaths(const QStringList& paths);
+    // What makes the window busy (true) and idle again (false) around a dropped folder's walk.
+    void setBusyHandler(std::function<void(bool busy)> setBusy);
+    // The file system that a dropped folder's walk reads; by default the real one.
+    void setFileSystem(ScanFileSystem* fileSystem);
 
     // The reorder state: true from a button press over the list until its release.
     bool isDragging() const { return Dragging; }
@@ -66,6 +73,8 @@ private:
     bool Dragging = false;
     QTreeWidgetItem* DragItem = nullptr;
     std::function<int()> screenY_;
+    std::function<void(bool busy)> setBusy_;
+    ScanFileSystem* fileSystem_ = &ScanFileSystem::real();
     Dialogs* dialogs_ = nullptr;
     std::unique_ptr<Dialogs> ownDialogs_;
 };

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/AppInfo.h"
 #include "app/ChangeHandlers.h"
@@ -26,6 +27,7 @@
 #include "db/Upload.h"
 #include "files/AddFiles.h"
 #include "files/UploadList.h"
+#include "mainwindow/ListClick.h"
 #include "mainwindow/WorkerThread.h"
 
 namespace {
@@ -62,6 +64,7 @@ void Form2::buildControls() {
     ListView1->setGeometry(TwipsRect(240, 360, 4935, 1215));
     ListView1->setFont(ArialFont(9, true));
     ListView1->setDialogs(&dialogs_);
+    ListView1->setBusyHandler([this](bool busy) { setBusy(busy); });
     PushButton3 = MakePushButton(Frame3, QStringLiteral("Add Images or Other File(s)"),
                                  TwipsRect(240, 1680, 4935, 405));
     PushButton4 = MakePushButton(Frame3, QStringLiteral("Add All Files In Folder"),
@@ -123,13 +126,10 @@ void Form2::connectHandlers() {
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
     connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
     connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
-    // A list's click fires whenever its selected row changes, by the user or by the program.
-    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) List1_Click();
-    });
-    connect(List4, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) List4_Click();
-    });
+    // A table list's click lists the table's columns: at every change of its selected row and at
+    // every click on a table, also the one already selected, which shows columns added since.
+    new ListClick(*List1, [this] { List1_Click(); });
+    new ListClick(*List4, [this] { List4_Click(); });
 
     changes_ = new ChangeHandlers(dialogs_, QStringLiteral("Form2"), this);
     changes_->connect(Text1, QStringLiteral("Text1_Change"),
@@ -204,7 +204,7 @@ void Form2::PushButton2_Click() {
 
 void Form2::PushButton5_Click() {
     Steps steps(dialogs_, form2("PushButton5_Click"));
-    steps.run(100, [&] { login_.show(); });
+    steps.run(100, [&] { login_.showWindow(); });
     steps.run(102, [&] { hide(); });
 }
 
@@ -344,11 +344,16 @@ void Form2::ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QS
 }
 
 void Form2::setBusy(bool busy) {
-    busy_ = busy;
+    // Runs can nest (a folder dropped while a folder add or an upload goes on): the window stays
+    // busy until the outermost one ends.
+    busyDepth_ = busy ? busyDepth_ + 1 : std::max(0, busyDepth_ - 1);
+    const bool wasBusy = busy_;
+    busy_ = busyDepth_ > 0;
+    if (busy_ == wasBusy) return;
     for (QPushButton* b :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
-        b->setEnabled(!busy);
-    if (busy)
+        b->setEnabled(!busy_);
+    if (busy_)
         pointer_.setHourglass();
     else
         pointer_.setDefault();

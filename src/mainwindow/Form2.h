@@ -78,7 +78,8 @@ private:
     void connectHandlers();
     void ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QString& procedure);
     // The hourglass and the action buttons around a run, so that no second run can start inside
-    // the first one while it lets the event loop turn.
+    // the first one while it lets the event loop turn. Each setBusy(true) is matched by a
+    // setBusy(false).
     void setBusy(bool busy);
 
     Dialogs& dialogs_;
@@ -88,4 +89,5 @@ private:
     ChangeHandlers* changes_ = nullptr;
     bool shownBefore_ = false;
     bool busy_ = false;
+    int busyDepth_ = 0;
 };

@@ -10,6 +10,7 @@
 #include "files/AddFiles.h"
 #include "files/UploadList.h"
 #include "support/ScriptedDialogs.h"
+#include "support/StagedFileSystem.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -77,8 +78,8 @@ protected:
         return path;
     }
     void click() {
-        AddAllFilesInFolder(dialogs, nullptr, list,
-                            [this](bool busy) { busyCalls.push_back(busy); });
+        AddAllFilesInFolder(
+            dialogs, nullptr, list, [this](bool busy) { busyCalls.push_back(busy); }, fs);
     }
 
     SettingsSandbox sandbox;
@@ -86,6 +87,7 @@ protected:
     ScriptedDialogs dialogs;
     UploadList list;
     std::vector<bool> busyCalls;
+    StagedFileSystem fs;
 };
 
 TEST_F(AddAllFilesInFolderTest, ListsTheFilesOfTheTreeWithTheEnteredExtension) {
@@ -133,6 +135,23 @@ TEST_F(AddAllFilesInFolderTest, TheNextClickProposesTheLastAnswersAndStartsInThe
     ASSERT_EQ(dialogs.calls.size(), 4u);
     EXPECT_EQ(dialogs.calls[2].extra, "doc");
     EXPECT_EQ(dialogs.calls[3].extra, tree.path());
+}
+
+TEST_F(AddAllFilesInFolderTest, AFolderThatFailsIsReportedAtItsLineAndTheWalkGoesOn) {
+    const QString top = make("1.txt"), deep = make("B/C/3.txt");
+    make("B/2.txt");
+    make("D/4.txt");
+    fs.fileListingFailures.insert({tree.filePath("B"), Failure(67, "Too many files")});
+    fs.fileListingFailures.insert({tree.filePath("D"), Failure(67, "Too many files")});
+    dialogs.inputAnswers.push_back("txt");
+    dialogs.folderAnswers.push_back(tree.path());
+    click();
+    EXPECT_EQ(list.paths(), (QStringList{top, deep}));
+    const QString report =
+        "Too many files\r\nin Tarnwick2021/08/31.Form2.PushButton4_Click at line 122\r\r";
+    ASSERT_EQ(dialogs.reports().size(), 2);
+    for (const QString& r : dialogs.reports()) EXPECT_TRUE(r.startsWith(report)) << r.toStdString();
+    EXPECT_EQ(busyCalls, (std::vector<bool>{true, false})) << "the pointer comes back";
 }
 
 TEST_F(AddAllFilesInFolderTest, AnEmptyAnswerEndsTheClickAndKeepsTheStoredExtension) {

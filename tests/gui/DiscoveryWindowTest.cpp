@@ -76,6 +76,45 @@ TEST_F(NextTest, AFailedFieldListingIsReportedUnderTheClickAndThePointerComesBac
     EXPECT_EQ(form.pointer().shape(), WindowPointer::Shape::Default);
 }
 
+TEST_F(NextTest, EveryClickOnATableListsItsColumnsTheSelectedOneIncluded) {
+    Form1 login(dialogs, folder.environment());
+    TypeProfile(login, profile());
+    login.PushButton3_Click();
+    Form2& form = login.mainWindow();
+    const struct {
+        QListWidget* tables;
+        QListWidget* fields;
+        const char* added;
+    } lists[] = {{form.List1, form.List2, "added_down"}, {form.List4, form.List3, "added_up"}};
+    for (const auto& l : lists) {
+        ASSERT_EQ(l.tables->currentRow(), 0);
+        const QString table = l.tables->item(0)->text();
+        // A column added meanwhile shows at the next click on the selected table.
+        exec(QString("ALTER TABLE `%1` ADD COLUMN %2 INT").arg(table, l.added));
+        ClickRow(l.tables, 0);
+        EXPECT_TRUE(Items(l.fields).contains(l.added)) << Items(l.fields).join(',').toStdString();
+        // A click on another table lists that table's columns.
+        const int sy = Items(l.tables).indexOf("sy");
+        ClickRow(l.tables, sy);
+        EXPECT_EQ(l.tables->currentRow(), sy);
+        EXPECT_EQ(Items(l.fields), QStringList{"b"});
+    }
+    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.shownTexts().join("\n").toStdString();
+}
+
+TEST_F(NextTest, BothWindowsAreCentredWhenTheyFirstAppearAlsoAfterTheAutomaticNext) {
+    StoreProfile(profile());
+    Form1 login(dialogs, folder.environment());
+    login.start();
+    ASSERT_TRUE(login.handedOver());
+    Form2& form = *login.loadedMainWindow();
+    EXPECT_TRUE(IsCentred(form));
+    ASSERT_FALSE(IsCentred(login)) << "never shown yet";
+    form.PushButton5->click();
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_TRUE(IsCentred(login));
+}
+
 TEST_F(NextTest, ACompleteStoredProfileOpensTheMainWindowAtStart) {
     StoreProfile(profile());
     Form1 login(dialogs, folder.environment());

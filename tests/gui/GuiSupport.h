@@ -6,9 +6,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <cstdlib>
 
 #include "app/Form1.h"
 #include "app/ProgramEnd.h"
@@ -91,4 +93,24 @@ inline QStringList Items(const QListWidget* list) {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
     return texts;
+}
+
+// Whether the window stands in the middle of its screen, give or take the few pixels of a frame
+// that the window system adds once the window shows.
+inline bool IsCentred(const QWidget& window) {
+    const QPoint offset =
+        window.frameGeometry().center() - window.screen()->availableGeometry().center();
+    return std::abs(offset.x()) <= 3 && std::abs(offset.y()) <= 3;
+}
+
+// A click of the left button on a list box's row, as the user gives it.
+inline void ClickRow(QListWidget* list, int row) {
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    const QPoint global = list->viewport()->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(global), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), QPointF(global), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &release);
 }

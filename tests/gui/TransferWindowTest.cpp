@@ -300,6 +300,32 @@ TEST_F(HeldDownloadTest, AConnectionKilledMidDownloadIsReportedAtItsLineWithoutD
     expectWholeFilesFromTheFirst(kBytes);
 }
 
+// Observable behaviour only, whatever runs the download: the report at its line, no "Done.", the
+// files written before the failure intact, the pointer and the buttons back.
+TEST_F(TransferTest, ADownloadThatFailsPartWayIsReportedAndKeepsTheFilesWrittenBefore) {
+    exec("INSERT INTO pics (data) VALUES ('first'), ('second'), ('third')");
+    // A folder where the second file must go: that file cannot be written.
+    ASSERT_TRUE(QDir(files.path()).mkdir("img2.jpg"));
+    choose(form->List1, form->List2, "pics", "data");
+    form->Text1->setText(files.path());
+    form->Text2->setText("img");
+    form->Text3->setText("jpg");
+    form->PushButton1->click();
+    const QStringList shown = dialogs.shownTexts();
+    ASSERT_EQ(dialogs.reports().size(), 1) << shown.join("\n").toStdString();
+    EXPECT_TRUE(
+        dialogs.reports()[0].contains("in Tarnwick2021/08/31.Form2.PushButton1_Click at "
+                                      "line 114\r\r"))
+        << dialogs.reports()[0].toStdString();
+    EXPECT_FALSE(shown.contains("Done."));
+    QFile first(files.filePath("img1.jpg"));
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_EQ(first.readAll(), "first");
+    EXPECT_FALSE(QFileInfo::exists(files.filePath("img3.jpg")));
+    EXPECT_EQ(form->pointer().shape(), Shape::Default);
+    EXPECT_TRUE(buttonsEnabled());
+}
+
 TEST_F(TransferTest, TheUploadChecksItsInputsInOrder) {
     breakTheProfile();
     form->PushButton7->click();

@@ -10,8 +10,12 @@ void ScriptedDialogs::message(const QString& text, Icon icon, const QString& tit
 }
 
 void ScriptedDialogs::errorReport(const QString& text) {
-    record({QStringLiteral("errorReport"), text, QStringLiteral("Application Error"), Icon::Warning,
-            {}, {}});
+    record({QStringLiteral("errorReport"),
+            text,
+            QStringLiteral("Application Error"),
+            Icon::Warning,
+            {},
+            {}});
 }
 
 QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title,

@@ -13,7 +13,8 @@
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Call {
-        QString kind;  // "message", "errorReport", "inputBox", "openFiles", "browseForFolder", "openInBrowser"
+        QString kind;  // "message", "errorReport", "inputBox", "openFiles", "browseForFolder",
+                       // "openInBrowser"
         QString text;  // message text, prompt, dialog title or address
         QString title;
         Icon icon = Icon::None;

@@ -2,10 +2,10 @@
 
 #include <QFile>
 
-#include "StagedFileSystem.h"
 #include "TempTree.h"
 #include "files/AddFolderTree.h"
 #include "support/ScriptedDialogs.h"
+#include "support/StagedFileSystem.h"
 
 namespace {
 
@@ -13,8 +13,10 @@ class AddFolderTreeTest : public ::testing::Test {
 protected:
     QStringList add(const QString& folder, const QString& pattern = "*.*") {
         QStringList rows;
+        Steps steps(dialogs, Location::of("Form2", "PushButton4_Click"));
         AddFolderTree(
-            folder, pattern, dialogs, [] {}, [&](const QString& row) { rows.append(row); }, fs);
+            folder, pattern, steps, {114, 116, 122, 132}, [] {},
+            [&](const QString& row) { rows.append(row); }, fs);
         return rows;
     }
     QStringList relative(const QStringList& rows) const {
@@ -68,6 +70,19 @@ TEST_F(AddFolderTreeTest, AnUnreadableSubFolderAddsNothingAndShowsNothing) {
     fs.listingFailures.insert({tree.path("locked/"), {Failure::permissionDenied(), 0}});
     EXPECT_EQ(relative(add(tree.root())), QStringList({"ok/1.txt"}));
     EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(AddFolderTreeTest, AFolderWhoseFilesCannotBeListedIsReportedAtItsLineAndTheWalkGoesOn) {
+    tree.file("1.txt");
+    tree.file("A/2.txt");
+    tree.file("B/3.txt");
+    tree.file("B/C/4.txt");
+    // A failure other than a folder gone unreadable since the scan: too many open files.
+    fs.fileListingFailures.insert({tree.path("B"), Failure(67, "Too many files")});
+    EXPECT_EQ(relative(add(tree.root())), QStringList({"1.txt", "A/2.txt", "B/C/4.txt"}));
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_TRUE(dialogs.reports()[0].startsWith(
+        "Too many files\r\nin Tarnwick2021/08/31.Form2.PushButton4_Click at line 122\r\r"));
 }
 
 }  // namespace

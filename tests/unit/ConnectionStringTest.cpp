@@ -41,12 +41,8 @@ TEST(ConnectionString, BracesValuesThatWouldOtherwiseBreakTheString) {
         const char* written;
     };
     const Case cases[] = {
-        {"a;b", "{a;b}"},
-        {"a}b", "{a}}b}"},
-        {"{x}", "{{x}}}"},
-        {" lead", "{ lead}"},
-        {"trail ", "{trail }"},
-        {";}=", "{;}}=}"},
+        {"a;b", "{a;b}"},     {"a}b", "{a}}b}"},      {"{x}", "{{x}}}"},
+        {" lead", "{ lead}"}, {"trail ", "{trail }"}, {";}=", "{;}}=}"},
     };
     for (const Case& c : cases) {
         const ConnectionProfile p{"localhost", "u", c.password, "d", "3306"};

@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 #include <QFile>
 
-#include "StagedFileSystem.h"
 #include "TempTree.h"
 #include "files/FolderScan.h"
 #include "support/ScriptedDialogs.h"
+#include "support/StagedFileSystem.h"
 
 namespace {
 

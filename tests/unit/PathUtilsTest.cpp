@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cstdlib>
@@ -128,11 +129,16 @@ TEST(FolderExists, IsTrueForFoldersOnlyAndNeverFails) {
     EXPECT_FALSE(FolderExists(tree.path("*")));
 }
 
-TEST(GetDesktopFolder, IsTheDesktopWithExactlyOneTrailingSeparator) {
+TEST(GetDesktopFolder, IsTheDesktopOrWithoutOneTheHomeWithExactlyOneTrailingSeparator) {
     TempTree home;
     const QByteArray previous = qgetenv("HOME");
     qputenv("HOME", home.root().toUtf8());
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    ASSERT_NE(desktop, home.root());
+    // No Desktop folder yet: a destination there could not be written, the home folder can.
+    EXPECT_EQ(GetSpecialFolder(0), home.root());
+    EXPECT_EQ(GetDesktopFolder(), home.root() + "/");
+    ASSERT_TRUE(QDir().mkpath(desktop));
     EXPECT_EQ(GetSpecialFolder(0), desktop);
     EXPECT_EQ(GetDesktopFolder(), desktop + "/");
     EXPECT_FALSE(GetDesktopFolder().endsWith("//"));

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
-#include <sys/stat.h>
 
 #include "app/Settings.h"
 #include "support/TestServer.h"
@@ -22,9 +22,20 @@ TEST(Settings, AnEmptyValueIsDistinctFromAnAbsentKey) {
 TEST(Settings, EveryTextRoundTripsExactly) {
     SettingsSandbox sandbox;
     const QString values[] = {
-        "a;b", "k=v", "\"quoted\"", "back\\slash\\\\", "C:\\Users\\x\\", "comma, space ",
-        " leading", QString::fromUtf8("\xc3\xa9t\xc3\xa9 \xd0\x9c\xd0\xb8\xd1\x80 \xe2\x82\xac"),
-        "#hash", "[section]", "@Variant(x)", "tab\there", "line\nbreak\r\n", "%20",
+        "a;b",
+        "k=v",
+        "\"quoted\"",
+        "back\\slash\\\\",
+        "C:\\Users\\x\\",
+        "comma, space ",
+        " leading",
+        QString::fromUtf8("\xc3\xa9t\xc3\xa9 \xd0\x9c\xd0\xb8\xd1\x80 \xe2\x82\xac"),
+        "#hash",
+        "[section]",
+        "@Variant(x)",
+        "tab\there",
+        "line\nbreak\r\n",
+        "%20",
     };
     for (const QString& v : values) {
         Settings::write("MyPassword", v);

@@ -26,8 +26,9 @@ TEST(Steps, AFailingStepIsReportedAndTheNextStepRuns) {
     steps.run(106, [&] { ran.push_back(106); });
     EXPECT_EQ(ran, (std::vector<int>{100, 106}));
     ASSERT_EQ(dialogs.reports().size(), 2);
-    EXPECT_TRUE(dialogs.reports()[0].startsWith("File not found\r\nin Tarnwick2021/08/31.Form1."
-                                                "Form_Load at line 102\r\r"));
+    EXPECT_TRUE(
+        dialogs.reports()[0].startsWith("File not found\r\nin Tarnwick2021/08/31.Form1."
+                                        "Form_Load at line 102\r\r"));
     EXPECT_TRUE(dialogs.reports()[1].startsWith("boom\r\n"));
     EXPECT_EQ(dialogs.calls[0].title, "Application Error");
     EXPECT_EQ(dialogs.calls[0].icon, Dialogs::Icon::Warning);
@@ -54,8 +55,10 @@ TEST(AppTitle, CutsLongNamesAtWordBoundaries) {
         {"Vantrelle", "Vantrelle"},
         {"A name of exactly forty characters long.", "A name of exactly forty characters long."},
         {"A name of exactly forty-one characters lo", "A name of exactly forty-one characters"},
-        {"Word word word word word word word word word word", "Word word word word word word word word"},
-        {"Nospacesatallinthisverylongproductnamehere", "Nospacesatallinthisverylongproductnamehere"},
+        {"Word word word word word word word word word word",
+         "Word word word word word word word word"},
+        {"Nospacesatallinthisverylongproductnamehere",
+         "Nospacesatallinthisverylongproductnamehere"},
     };
     for (const Case& c : cases) EXPECT_EQ(AppTitleFor(c.name), c.want) << c.name;
     SetAppTitle();

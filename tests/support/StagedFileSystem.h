@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "app/Failure.h"
@@ -9,7 +10,7 @@
 
 // The real file system with changes staged by a test: folders whose listing fails (after giving
 // some names), paths whose examination fails, attributes and roots that the platform cannot
-// produce, and a fixed order of listing.
+// produce, folders whose files cannot be listed, and a fixed order of listing.
 class StagedFileSystem final : public ScanFileSystem {
 public:
     struct ListingFailure {
@@ -18,10 +19,12 @@ public:
     };
     std::map<QString, ListingFailure> listingFailures;  // by folder path, with separator
     std::map<QString, Failure> examineFailures;
+    std::map<QString, Failure> fileListingFailures;  // by folder path, without separator
     std::map<QString, int> attributes;
     QStringList roots;
     bool descending = false;  // list names in descending order instead of ascending
     QStringList listed;       // folders whose listing was asked for, in order
+    std::function<void(const QString& folder)> whileListingFiles;  // runs at each file listing
 
     std::optional<platform::PathFacts> facts(const QString& path) override {
         if (const auto it = examineFailures.find(path); it != examineFailures.end())
@@ -46,5 +49,12 @@ public:
             each(names[i]);
         }
         if (failure != listingFailures.end()) throw failure->second.failure;
+    }
+
+    QStringList files(const QString& folder, const QString& pattern) override {
+        if (whileListingFiles) whileListingFiles(folder);
+        if (const auto it = fileListingFailures.find(folder); it != fileListingFailures.end())
+            throw it->second;
+        return ScanFileSystem::files(folder, pattern);
     }
 };

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "app/Form1.h"
+#include "files/UploadList.h"
+#include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
+#include "mainwindow/TableLists.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestServer.h"
+
+namespace {
+
+// The extracted "Module.Procedure at line N" of every report shown, in order.
+QStringList ReportPlaces(const ScriptedDialogs& dialogs) {
+    const QString prefix = "in Tarnwick2021/08/31.";
+    QStringList places;
+    for (const QString& report : dialogs.reports()) {
+        const qsizetype from = report.indexOf(prefix) + prefix.size();
+        places << report.mid(from, report.indexOf("\r\r") - from);
+    }
+    return places;
+}
+
+// How a case makes its step fail: the settings store cannot be used, or one kind of dialog fails
+// while it is shown, or the start-up greeting's draw fails.
+struct Case {
+    const char* what;
+    bool storeUnusable;
+    QString failingDialog;  // a ScriptedDialogs call kind, or empty
+    bool greetingFails;
+    std::deque<QString> inputAnswers;
+    std::function<void(Form1&)> act;
+    QStringList want;  // "Module.Procedure at line N", one per report, in order
+};
+
+// Each handler's report names the handler and the line of the step that failed, and the handler
+// goes on: every step that can fail through the program's seams, in turn.
+TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
+    const auto load = [](Form1& login) { login.mainWindow(); };
+    const auto click = [](QPushButton* Form2::*button) {
+        return [button](Form1& login) { (login.mainWindow().*button)->click(); };
+    };
+    const Case cases[] = {
+        {"store unusable at start-up",
+         true,
+         "",
+         false,
+         {},
+         [](Form1& l) { l.Form_Load(); },
+         {"Form1.Form_Load at line 130", "Form1.Form_Load at line 132",
+          "Form1.Form_Load at line 134", "Form1.Form_Load at line 136",
+          "Form1.Form_Load at line 138"}},
+        {"greeting fails",
+         false,
+         "",
+         true,
+         {},
+         [](Form1& l) { l.Form_Load(); },
+         {"Form1.Form_Load at line 106"}},
+        {"help box fails",
+         false,
+         "message",
+         false,
+         {},
+         [](Form1& l) { l.PushButton4->click(); },
+         {"Form1.PushButton4_Click at line 112"}},
+        {"store unusable at the main window's load",
+         true,
+         "",
+         false,
+         {},
+         load,
+         {"Form2.Form_Load at line 112", "Form2.Form_Load at line 114",
+          "Form2.Form_Load at line 116"}},
+        {"typing with the store unusable",
+         true,
+         "",
+         false,
+         {},
+         [](Form1& l) { l.mainWindow().Text2->setText("img"); },
+         {"Form2.Form_Load at line 112", "Form2.Form_Load at line 114",
+          "Form2.Form_Load at line 116", "Form2.Text2_Change at line 100"}},
+        {"destination browser fails",
+         false,
+         "browseForFolder",
+         false,
+         {},
+         click(&Form2::PushButton2),
+         {"Form2.PushButton2_Click at line 100"}},
+        {"file dialog fails",
+         false,
+         "openFiles",
+         false,
+         {},
+         click(&Form2::PushButton3),
+         {"Form2.PushButton3_Click at line 112"}},
+        {"extension prompt fails",
+         false,
+         "inputBox",
+         false,
+         {},
+         click(&Form2::PushButton4),
+         {"Form2.PushButton4_Click at line 100"}},
+        {"folder browser fails",
+         false,
+         "browseForFolder",
+         false,
+         {"txt"},
+         click(&Form2::PushButton4),
+         {"Form2.PushButton4_Click at line 104"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsSandbox settings;
+        ProgramFolderSandbox folder;
+        ScriptedDialogs dialogs;
+        StartEnvironment environment = folder.environment();
+        if (c.greetingFails)
+            environment.greetingDraw = []() -> int { throw Failure(6, "Overflow"); };
+        Form1 login(dialogs, environment);
+        // The settings file made a folder: the store can be neither read nor written.
+        if (c.storeUnusable)
+            QDir(settings.folder()).mkpath("Kestrom.ini");
+        else
+            login.mainWindow();
+        dialogs.clear();
+        dialogs.inputAnswers = c.inputAnswers;
+        dialogs.whileShown = [&c](const ScriptedDialogs::Call& call) {
+            if (call.kind == c.failingDialog) throw Failure(5, "Invalid procedure call");
+        };
+        c.act(login);
+        EXPECT_EQ(ReportPlaces(dialogs), c.want);
+    }
+}
+
+class ServerReportLines : public DatabaseTest {
+protected:
+    // The one table with two values, and an empty folder for the files.
+    void reset() {
+        exec("DROP TABLE IF EXISTS pics");
+        exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB)");
+        exec("INSERT INTO pics (data) VALUES ('one'), ('two')");
+        QDir(files.path()).removeRecursively();
+        QDir().mkpath(files.path());
+    }
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    QTemporaryDir files;
+};
+
+// The same for the steps that the server or the files of a transfer make fail.
+TEST_F(ServerReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
+    struct ServerCase {
+        const char* what;
+        std::function<void(Form1&, Form2&, Dialogs&)> act;
+        QStringList want;
+    };
+    const auto refuse = [](Form1& login) { login.Text3->setText("wrong"); };
+    const auto download = [this](Form2& form) {
+        form.List2->setCurrentRow(Items(form.List2).indexOf("data"));
+        form.Text1->setText(files.path());
+        form.Text3->setText("bin");
+        form.PushButton1->click();
+    };
+    const auto upload = [this](Form2& form) {
+        form.List3->setCurrentRow(Items(form.List3).indexOf("data"));
+        QFile file(files.filePath("up.bin"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("bytes");
+        file.close();
+        form.ListView1->appendPath(file.fileName());
+        form.PushButton7->click();
+    };
+    const ServerCase cases[] = {
+        {"table listing cannot connect",
+         [&](Form1& l, Form2& f, Dialogs& d) {
+             refuse(l);
+             AddMySQLToList1(d, *f.List1, l.profile());
+         },
+         {"MySQL.AddMySQLToList1 at line 104"}},
+        {"field listing cannot connect",
+         [&](Form1& l, Form2& f, Dialogs&) {
+             refuse(l);
+             ClickRow(f.List1, 0);
+         },
+         {"Form2.List1_Click at line 104"}},
+        {"field listing of a dropped table",
+         [&](Form1&, Form2& f, Dialogs&) {
+             exec("DROP TABLE pics");
+             ClickRow(f.List4, 0);
+         },
+         {"Form2.List4_Click at line 108"}},
+        {"download cannot connect",
+         [&](Form1& l, Form2& f, Dialogs&) {
+             refuse(l);
+             download(f);
+         },
+         {"Form2.PushButton1_Click at line 110"}},
+        {"download cannot write a file",
+         [&](Form1&, Form2& f, Dialogs&) {
+             QDir(files.path()).mkdir("1.bin");
+             download(f);
+         },
+         {"Form2.PushButton1_Click at line 114"}},
+        {"upload cannot connect",
+         [&](Form1& l, Form2& f, Dialogs&) {
+             refuse(l);
+             upload(f);
+         },
+         {"Form2.PushButton7_Click at line 108"}},
+        {"upload into a dropped table",
+         [&](Form1&, Form2& f, Dialogs&) {
+             exec("DROP TABLE pics");
+             upload(f);
+         },
+         {"Form2.PushButton7_Click at line 110"}},
+    };
+    for (const ServerCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset();
+        ScriptedDialogs dialogs;
+        Form1 login(dialogs, folder.environment());
+        TypeProfile(login, profile());
+        login.PushButton3_Click();
+        Form2& form = login.mainWindow();
+        ASSERT_EQ(Items(form.List1), QStringList{"pics"});
+        dialogs.clear();
+        c.act(login, form, dialogs);
+        EXPECT_EQ(ReportPlaces(dialogs), c.want);
+    }
+}
+
+}  // namespace

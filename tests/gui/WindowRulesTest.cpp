@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include "app/Controls.h"
+#include "app/Form1.h"
+#include "app/Settings.h"
+#include "files/UploadList.h"
+#include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
+#include "support/ScriptedDialogs.h"
+#include "support/StagedFileSystem.h"
+#include "support/TestServer.h"
+
+namespace {
+
+using Shape = WindowPointer::Shape;
+
+class WindowRulesTest : public ::testing::Test {
+protected:
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(WindowRulesTest, TheLoginWindowIsCentredWhenItFirstAppears) {
+    Form1 login(dialogs, folder.environment());
+    ASSERT_FALSE(IsCentred(login));
+    login.start();  // an incomplete profile: the login window stays
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_TRUE(IsCentred(login));
+    // Moved by the user, it stays where it was put when it comes back.
+    login.move(3, 4);
+    login.hide();
+    login.showWindow();
+    EXPECT_EQ(login.pos(), QPoint(3, 4));
+}
+
+TEST_F(WindowRulesTest, TheMainWindowTabsInTheOrderOfItsTabIndexes) {
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    const QList<QWidget*> want{
+        form.Text3,       form.Text2,       form.Text1,       form.List2,       form.List1,
+        form.ListView1,   form.List3,       form.List4,       form.PushButton2, form.PushButton1,
+        form.PushButton3, form.PushButton4, form.PushButton5, form.PushButton7};
+    QList<QWidget*> chain;
+    QWidget* w = form.Text3;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(&form))
+            chain << w;
+        w = w->nextInFocusChain();
+    } while (w != form.Text3 && chain.size() <= want.size());
+    EXPECT_EQ(chain, want);
+    EXPECT_EQ(form.ProgressBar1->focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(WindowRulesTest, TextBoxesShowTheWindowsPointerWhileItIsNotTheDefault) {
+    folder.addPointerImage();
+    Form1 login(dialogs, folder.environment());
+    login.Form_Load();
+    Form2& form = login.mainWindow();
+    struct Case {
+        WindowPointer& pointer;
+        QList<QLineEdit*> boxes;
+    };
+    const Case cases[] = {
+        {login.pointer(), {login.Text1, login.Text2, login.Text3, login.Text4, login.Text5}},
+        {form.pointer(), {form.Text1, form.Text2, form.Text3}}};
+    for (const Case& c : cases) {
+        for (QLineEdit* box : c.boxes) ASSERT_EQ(box->cursor().shape(), Qt::IBeamCursor);
+        c.pointer.setHourglass();
+        for (QLineEdit* box : c.boxes) EXPECT_EQ(box->cursor().shape(), Qt::WaitCursor);
+        c.pointer.set(Shape::Custom);  // the hand image, over a button
+        for (QLineEdit* box : c.boxes) EXPECT_EQ(box->cursor().shape(), Qt::BitmapCursor);
+        c.pointer.setDefault();
+        for (QLineEdit* box : c.boxes) EXPECT_EQ(box->cursor().shape(), Qt::IBeamCursor);
+    }
+}
+
+TEST_F(WindowRulesTest, WhileTestConnectionRunsTheTextBoxesShowTheHourglass) {
+    Form1 login(dialogs, folder.environment());
+    login.Form_Load();
+    login.Text1->setText("127.0.0.1");
+    login.Text5->setText("1");  // nothing listens there: the test fails at once
+    std::vector<Qt::CursorShape> shown;
+    dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
+        for (QLineEdit* box : {login.Text1, login.Text2, login.Text3, login.Text4, login.Text5})
+            shown.push_back(box->cursor().shape());
+    };
+    login.PushButton5->click();
+    ASSERT_EQ(dialogs.shownTexts().size(), 1);
+    EXPECT_EQ(shown, std::vector<Qt::CursorShape>(5, Qt::WaitCursor));
+    EXPECT_EQ(login.Text1->cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST_F(WindowRulesTest, PushButtonsLookTheSameWithThePointerOverThem) {
+    QWidget window;
+    window.resize(200, 60);
+    QPushButton* button = MakePushButton(&window, "Start Uploading", QRect(10, 10, 160, 27));
+    window.show();
+    QApplication::processEvents();
+    const QImage away = button->grab().toImage();
+    button->setAttribute(Qt::WA_UnderMouse, true);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(button, &enter);
+    const QImage over = button->grab().toImage();
+    EXPECT_EQ(over, away);
+}
+
+TEST_F(WindowRulesTest, TheDestinationShowsTheStartOfItsPathAfterLoadingAndBrowsing) {
+    const QString stored = "/srv/a/rather/long/path/to/the/folder/where/the/pictures/are/kept";
+    const QString browsed = "/home/someone/with/another/long/path/for/the/downloaded/images/now";
+    Settings::write("Destination", stored);
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    form.showWindow();
+    EXPECT_EQ(form.Text1->text(), stored);
+    EXPECT_EQ(form.Text1->cursorPosition(), 0);
+    dialogs.folderAnswers = {browsed};
+    form.PushButton2->click();
+    EXPECT_EQ(form.Text1->text(), browsed);
+    EXPECT_EQ(form.Text1->cursorPosition(), 0);
+}
+
+// What the window looked like while a dropped folder's files were listed.
+struct Seen {
+    bool busy;
+    bool uploadEnabled;
+    Qt::CursorShape overTextBox;
+};
+
+TEST_F(WindowRulesTest, ADroppedFolderIsAddedAsAFolderAddIsAndGoesOnAfterAFailure) {
+    QTemporaryDir root;
+    const auto make = [&](const QString& relative) {
+        const QString path = root.filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return path;
+    };
+    const QString top = make("1.txt"), deep = make("B/C/3.txt");
+    make("B/2.txt");
+    Form1 login(dialogs, folder.environment());
+    Form2& form = login.mainWindow();
+    StagedFileSystem fs;
+    fs.fileListingFailures.insert({root.filePath("B"), Failure(67, "Too many files")});
+    std::vector<Seen> seen;
+    fs.whileListingFiles = [&](const QString&) {
+        seen.push_back(
+            {form.isBusy(), form.PushButton7->isEnabled(), form.Text1->cursor().shape()});
+    };
+    form.ListView1->setFileSystem(&fs);
+    form.ListView1->addDroppedPaths({root.path()});
+
+    EXPECT_EQ(form.ListView1->paths(), (QStringList{top, deep}));
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_TRUE(dialogs.reports()[0].startsWith(
+        "Too many files\r\nin Tarnwick2021/08/31.Form2.ListView1_OLEDragDrop at line 102\r\r"));
+    ASSERT_EQ(seen.size(), 3u);
+    for (const Seen& s : seen) {
+        EXPECT_TRUE(s.busy);
+        EXPECT_FALSE(s.uploadEnabled);
+        EXPECT_EQ(s.overTextBox, Qt::WaitCursor);
+    }
+    EXPECT_FALSE(form.isBusy());
+    EXPECT_TRUE(form.PushButton7->isEnabled());
+    EXPECT_EQ(form.pointer().shape(), Shape::Default);
+    EXPECT_EQ(form.Text1->cursor().shape(), Qt::IBeamCursor);
+}
+
+}  // namespace
