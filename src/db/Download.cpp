@@ -59,14 +59,21 @@ int columnType(Connection& c, const QString& sql) {
     return AdoTypeOf(statement.field(0));
 }
 
-// Forcing a file to the disk waits for the disk, not the processor, and several files forced at
-// once cost little more than one; the bound keeps the open files few.
+// Creating, writing and forcing a file to the disk wait for the file system, not the processor,
+// and several files handled at once cost little more than one; the bound keeps the open files few.
 constexpr int kSyncThreads = 4;
 constexpr std::size_t kMaxUnplaced = 32;
+// Values up to this size are copied and left to the file threads while the next rows are
+// received; larger ones are written by the receiving thread before it reads on, so that memory
+// never holds two copies of a large value.
+constexpr qint64 kHandOverBytes = qint64{64} * 1024 * 1024;
+// The copies waiting for their files take at most this much, or one value when it is larger.
+constexpr qint64 kHandOverBudget = qint64{32} * 1024 * 1024;
 
-// The disk side of a download: takes written files in row order, forces them to the disk on a few
-// threads at once and renames each over its target once every file before it is in place. The
-// first failure in row order ends the placing: files after it are removed.
+// The disk side of a download: takes values in row order, either as files already written or as
+// copies still to be written, creates and writes the copies and forces every file to the disk on a
+// few threads at once, and renames each over its target once every file before it is in place.
+// The first failure in row order ends the placing: files after it are removed.
 class FilePlacer {
 public:
     FilePlacer(DownloadStop& stop, const std::function<void(const QString&)>& fileWritten)
@@ -81,7 +88,7 @@ public:
         }
         changed_.notify_all();
         for (std::thread& t : threads_) t.join();
-        for (const auto& entry : unplaced_) DownloadFileGuard::forget(stop_, *entry->file);
+        forgetUnplaced();
     }
 
     // Takes the next written file, waiting while too many are unplaced. False when placing has
@@ -96,9 +103,26 @@ public:
         auto entry = std::make_unique<Entry>();
         entry->file = std::move(file);
         entry->size = size;
-        unplaced_.push_back(std::move(entry));
-        toSync_.push_back(unplaced_.back().get());
-        changed_.notify_all();
+        queue(std::move(entry));
+        return true;
+    }
+
+    // Takes the next value as a copy for a file thread to write, waiting while too many files are
+    // unplaced or the copies already waiting would take more than their budget. False when
+    // placing has ended.
+    bool add(const QString& target, const char* data, qint64 size) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            return ended_ || (unplaced_.size() < kMaxUnplaced &&
+                              (handedOver_ == 0 || handedOver_ + size <= kHandOverBudget));
+        });
+        if (ended_) return false;
+        auto entry = std::make_unique<Entry>();
+        entry->target = target;
+        entry->data = QByteArray(data, size);
+        entry->size = size;
+        handedOver_ += size;
+        queue(std::move(entry));
         return true;
     }
 
@@ -108,7 +132,7 @@ public:
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return (ended_ || unplaced_.empty()) && syncing_ == 0; });
         toSync_.clear();
-        for (const auto& entry : unplaced_) DownloadFileGuard::forget(stop_, *entry->file);
+        forgetUnplaced();
         unplaced_.clear();
         if (failure_) std::rethrow_exception(failure_);
     }
@@ -120,7 +144,9 @@ public:
 private:
     enum class State { Written, Synced, Failed };
     struct Entry {
-        std::unique_ptr<platform::StagedFile> file;
+        std::unique_ptr<platform::StagedFile> file;  // null until a copy is written
+        QString target;                              // for a copy
+        QByteArray data;                             // the copy, until it is written
         qint64 size = 0;
         State state = State::Written;
         std::exception_ptr failure;
@@ -136,17 +162,51 @@ private:
             ++syncing_;
             lock.unlock();
             std::exception_ptr failure;
+            std::unique_ptr<platform::StagedFile> created;
+            bool stopped = false;
             try {
-                entry->file->sync();
+                if (!entry->file) {
+                    created = DownloadFileGuard::create(stop_, entry->target);
+                    stopped = !created;
+                    if (created) created->write(entry->data.constData(), entry->size);
+                }
+                if (created)
+                    created->sync();
+                else if (!stopped)
+                    entry->file->sync();
             } catch (...) {
                 failure = std::current_exception();
             }
             lock.lock();
             --syncing_;
+            if (!entry->file) {
+                entry->data = QByteArray();
+                handedOver_ -= entry->size;
+                if (created && failure) DownloadFileGuard::forget(stop_, *created);
+                entry->file = std::move(created);
+            }
+            if (stopped) {
+                stopped_ = true;
+                ended_ = true;
+                changed_.notify_all();
+                continue;
+            }
             entry->state = failure ? State::Failed : State::Synced;
             entry->failure = failure;
             placeInOrder();
             changed_.notify_all();
+        }
+    }
+
+    void queue(std::unique_ptr<Entry> entry) {
+        unplaced_.push_back(std::move(entry));
+        toSync_.push_back(unplaced_.back().get());
+        changed_.notify_all();
+    }
+
+    void forgetUnplaced() {
+        for (const auto& entry : unplaced_) {
+            if (entry->file) DownloadFileGuard::forget(stop_, *entry->file);
         }
     }
 
@@ -181,6 +241,7 @@ private:
     std::deque<std::unique_ptr<Entry>> unplaced_;  // in row order
     std::deque<Entry*> toSync_;
     int syncing_ = 0;
+    qint64 handedOver_ = 0;  // bytes of the copies not yet written
     bool ended_ = false;
     bool quit_ = false;
     bool stopped_ = false;
@@ -234,8 +295,12 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
                 ++result.rows;
                 if (!row[0]) continue;
                 const qint64 size = static_cast<qint64>(mysql_fetch_lengths(rows.get())[0]);
-                auto file = DownloadFileGuard::create(
-                    stopper, DownloadFileName(folder, prefix, result.rows, extension));
+                const QString target = DownloadFileName(folder, prefix, result.rows, extension);
+                if (size <= kHandOverBytes) {
+                    if (!placer.add(target, row[0], size)) break;
+                    continue;
+                }
+                auto file = DownloadFileGuard::create(stopper, target);
                 if (!file) break;
                 try {
                     file->write(row[0], size);
