@@ -5,7 +5,7 @@ plain open/write/close (no sync, no temporary name). Prints one JSON line with t
 vantrelle-bench.
 
     peer_download.py --host H --port P --user U --password W --database D --table T --field F
-                     --folder DIR [--prefix X] [--extension E]
+                     --folder DIR [--prefix X] [--extension E] [--tls]
 """
 import argparse
 import json
@@ -31,12 +31,16 @@ def main():
     parser.add_argument("--password", default="")
     parser.add_argument("--prefix", default="")
     parser.add_argument("--extension", default="bin")
+    parser.add_argument("--tls", action="store_true",
+                        help="ask for TLS as the program does, for a like-for-like comparison")
     args = parser.parse_args()
 
     # The client refuses rows longer than its packet limit; a user with large values raises it in
     # an option file, as done here.
     with tempfile.NamedTemporaryFile("w", suffix=".cnf", delete=False) as options:
         options.write("[client]\nmax_allowed_packet=%d\n" % (1 << 30))
+        if args.tls:
+            options.write("ssl-enforce=1\n")
     start = time.monotonic()
     try:
         connection = MySQLdb.connect(host=args.host, port=args.port, user=args.user,

@@ -2,10 +2,12 @@
 # Creates sample data on a MariaDB server and measures the download and upload engines against bare
 # Connector/C loops (raw) doing the same work, and the download also against the script a user
 # would write instead (bench/peer_download.py: MySQLdb, an unbuffered cursor, one plain
-# open/write/close per value, no sync). Runs alternate between the contenders within each round,
-# the order shifting from round to round; every run prints its seconds, throughput and peak memory,
-# and the end prints the medians per table and contender, the engine's throughput as a multiple of
-# the others', and its peak memory against 1.5 x the largest value + 32 MiB.
+# open/write/close per value, no sync), once as written and once asking for TLS as the program
+# does (script+tls), since the program encrypts whenever the server offers it. Runs alternate
+# between the contenders within each round, the order shifting from round to round; every run
+# prints its seconds, throughput and peak memory, and the end prints the medians per table and
+# contender, the engine's throughput as a multiple of the others', and its peak memory against
+# 1.5 x the largest value + 32 MiB.
 #
 #   bench/transfer-bench.sh [BUILD_DIR]
 #
@@ -79,7 +81,7 @@ measure() {
     sync
     local line
     line=$("$@")
-    printf '%-8s %-13s %-6s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB\n' "$op" "$set" "$mode" \
+    printf '%-8s %-13s %-10s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB\n' "$op" "$set" "$mode" \
         "$round" "$(field seconds "$line")" "$(field mb_per_s "$line")" "$(field peak_rss_mb "$line")"
     printf '%s\t%s\t%s\t%s\t%s\n' "$op" "$set" "$mode" "$largest" "$line" >>"$results"
 }
@@ -92,6 +94,7 @@ download() {  # data set, contender, round, largest value
         engine) measure download "$@" "$bench" download "${login[@]}" "${where[@]}" ;;
         raw) measure download "$@" "$bench" download --raw "${login[@]}" "${where[@]}" ;;
         script) measure download "$@" "$python" "$peer" "${login[@]}" "${where[@]}" ;;
+        script+tls) measure download "$@" "$python" "$peer" --tls "${login[@]}" "${where[@]}" ;;
     esac
 }
 
@@ -116,7 +119,7 @@ turned() {  # round, contenders...
 for ((round = 1; round <= rounds; round++)); do
     for table in small_values large_values huge_values; do
         largest=$(sql -N "$db" -e "SELECT MAX(LENGTH(data)) FROM $table")
-        for mode in $(turned "$round" engine raw script); do
+        for mode in $(turned "$round" engine raw script script+tls); do
             download "$table" "$mode" "$round" "$largest"
         done
     done
@@ -140,10 +143,10 @@ for (op, data), modes in runs.items():
     med = {m: {k: statistics.median(r[k] for r in rs) for k in ("seconds", "mb_per_s", "peak_rss_mb")}
            for m, rs in modes.items()}
     for m, f in med.items():
-        print("%-8s %-13s %-6s median: %9.3f s %9.1f MiB/s   peak %8.1f MiB"
+        print("%-8s %-13s %-10s median: %9.3f s %9.1f MiB/s   peak %8.1f MiB"
               % (op, data, m, f["seconds"], f["mb_per_s"], f["peak_rss_mb"]))
     engine = med.get("engine")
-    for other in ("script", "raw"):
+    for other in ("script", "script+tls", "raw"):
         if engine and other in med and med[other]["mb_per_s"] > 0:
             print("%-8s %-13s engine throughput %.2f x %s" % (op, data, engine["mb_per_s"] / med[other]["mb_per_s"], other))
     if op == "download" and engine:
