@@ -65,10 +65,11 @@ constexpr int kSyncThreads = 4;
 constexpr std::size_t kMaxUnplaced = 32;
 // Values up to this size are copied and left to the file threads while the next rows are
 // received; larger ones are written by the receiving thread before it reads on, so that memory
-// never holds two copies of a large value.
-constexpr qint64 kHandOverBytes = qint64{64} * 1024 * 1024;
-// The copies waiting for their files take at most this much, or one value when it is larger.
-constexpr qint64 kHandOverBudget = qint64{32} * 1024 * 1024;
+// holds the value being received and at most a few small copies: peak memory stays within the
+// largest value and a fixed amount.
+constexpr qint64 kHandOverBytes = qint64{8} * 1024 * 1024;
+// The copies waiting for their files take at most this much.
+constexpr qint64 kHandOverBudget = kHandOverBytes;
 
 // The disk side of a download: takes values in row order, either as files already written or as
 // copies still to be written, creates and writes the copies and forces every file to the disk on a
@@ -113,8 +114,8 @@ public:
     bool add(const QString& target, const char* data, qint64 size) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] {
-            return ended_ || (unplaced_.size() < kMaxUnplaced &&
-                              (handedOver_ == 0 || handedOver_ + size <= kHandOverBudget));
+            return ended_ ||
+                   (unplaced_.size() < kMaxUnplaced && handedOver_ + size <= kHandOverBudget);
         });
         if (ended_) return false;
         auto entry = std::make_unique<Entry>();

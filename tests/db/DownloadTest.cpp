@@ -287,7 +287,7 @@ TEST_F(DownloadTest, FullDiskIsReportedWithTheSystemsTextAndLeavesOnlyWholeFiles
 
 TEST_F(DownloadTest, FilesSyncedSeveralAtATimeKeepRowOrderGapsAndWholeValues) {
     // Above the size that is handed to the file threads as a copy: written before the next row.
-    const qint64 large = qint64{64} * 1024 * 1024 + 1024;
+    const qint64 large = qint64{24} * 1024 * 1024;
     exec("CREATE TABLE pics (id INT PRIMARY KEY, data LONGBLOB)");
     exec(QStringLiteral("INSERT INTO pics VALUES (1, REPEAT('a', 70000)), (2, NULL), "
                         "(3, CONCAT(REPEAT('b', %1), 'end')), (4, 'short'), (5, NULL), (6, '')")
