@@ -549,8 +549,9 @@ void StagedFile::fail(int systemError) const {
 StagedFile::StagedFile(const QString& target) : target_(target) {
     for (int attempt = 0;; ++attempt) {
         temporary_ = temporaryNameFor(target);
-        HANDLE h = CreateFileW(widePath(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Deleting stays possible while the file is open, so a discard can remove it at once.
+        HANDLE h = CreateFileW(widePath(temporary_).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             handle_ = reinterpret_cast<qintptr>(h);
             return;

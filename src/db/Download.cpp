@@ -43,10 +43,13 @@ public:
         stop.writing_.removeOne(file.temporaryPath());
         return true;
     }
-    // The file will not be placed; it removes itself when it goes.
-    static void forget(DownloadStop& stop, const platform::StagedFile& file) {
+    // The file will not be placed: it is removed under the stop's lock, so that a discard finds
+    // it either listed or already gone.
+    static void drop(DownloadStop& stop, std::unique_ptr<platform::StagedFile>& file) {
         std::lock_guard lock(stop.mutex_);
-        stop.writing_.removeOne(file.temporaryPath());
+        if (!file) return;
+        stop.writing_.removeOne(file->temporaryPath());
+        file.reset();
     }
 };
 
@@ -89,7 +92,7 @@ public:
         }
         changed_.notify_all();
         for (std::thread& t : threads_) t.join();
-        forgetUnplaced();
+        dropUnplaced();
     }
 
     // Takes the next written file, waiting while too many are unplaced. False when placing has
@@ -98,7 +101,7 @@ public:
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return ended_ || unplaced_.size() < kMaxUnplaced; });
         if (ended_) {
-            DownloadFileGuard::forget(stop_, *file);
+            DownloadFileGuard::drop(stop_, file);
             return false;
         }
         auto entry = std::make_unique<Entry>();
@@ -133,7 +136,7 @@ public:
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return (ended_ || unplaced_.empty()) && syncing_ == 0; });
         toSync_.clear();
-        forgetUnplaced();
+        dropUnplaced();
         unplaced_.clear();
         if (failure_) std::rethrow_exception(failure_);
     }
@@ -183,7 +186,7 @@ private:
             if (!entry->file) {
                 entry->data = QByteArray();
                 handedOver_ -= entry->size;
-                if (created && failure) DownloadFileGuard::forget(stop_, *created);
+                if (failure) DownloadFileGuard::drop(stop_, created);
                 entry->file = std::move(created);
             }
             if (stopped) {
@@ -205,9 +208,9 @@ private:
         changed_.notify_all();
     }
 
-    void forgetUnplaced() {
+    void dropUnplaced() {
         for (const auto& entry : unplaced_) {
-            if (entry->file) DownloadFileGuard::forget(stop_, *entry->file);
+            DownloadFileGuard::drop(stop_, entry->file);
         }
     }
 
@@ -306,7 +309,7 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
                 try {
                     file->write(row[0], size);
                 } catch (...) {
-                    DownloadFileGuard::forget(stopper, *file);
+                    DownloadFileGuard::drop(stopper, file);
                     throw;
                 }
                 if (!placer.add(std::move(file), size)) break;
