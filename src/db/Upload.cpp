@@ -29,17 +29,40 @@ Failure tooLargeFailure(const QString& path, qint64 size, qint64 limit) {
                           .arg(limit));
 }
 
-// A BINARY(n) column pads a shorter value with zero bytes, and the server does not warn about it:
-// the file would come back longer than it went in.
-void refusePaddedColumn(Connection& c, const QString& table, const QString& field,
-                        const QString& path, qint64 size) {
+// Refuses, before anything is sent, a column that would keep something other than the file's bytes
+// without the server saying so: numbers, dates and times, bits, enumerations and sets, geometry and
+// text of fixed length convert or trim a value quietly even in a strict session, and a BINARY(n)
+// column pads a shorter value with zero bytes. Binary and text columns of varying length are left
+// to the server, which refuses in strict mode what they cannot hold.
+void refuseConvertingColumn(Connection& c, const QString& table, const QString& field,
+                            const QString& path, qint64 size) {
     const PreparedStatement select(c, QStringLiteral("SELECT ") + QuoteIdentifier(field) +
                                           QStringLiteral(" FROM ") + QuoteIdentifier(table));
     if (select.fieldCount() == 0) return;
     const MYSQL_FIELD& column = select.field(0);
-    const bool fixedBinary = column.type == MYSQL_TYPE_STRING && column.charsetnr == 63 &&
-                             (column.flags & (ENUM_FLAG | SET_FLAG)) == 0;
-    if (fixedBinary && size < static_cast<qint64>(column.length))
+    const bool binary = column.charsetnr == 63;
+    const bool enumOrSet = (column.flags & (ENUM_FLAG | SET_FLAG)) != 0;
+    bool keepsBytes = false;
+    switch (column.type) {
+        case MYSQL_TYPE_TINY_BLOB:
+        case MYSQL_TYPE_MEDIUM_BLOB:
+        case MYSQL_TYPE_LONG_BLOB:
+        case MYSQL_TYPE_BLOB:
+        case MYSQL_TYPE_VARCHAR:
+        case MYSQL_TYPE_VAR_STRING:
+            keepsBytes = !enumOrSet;
+            break;
+        case MYSQL_TYPE_STRING:
+            keepsBytes = binary && !enumOrSet;
+            break;
+        default:
+            break;
+    }
+    if (!keepsBytes)
+        throw Failure(0, QStringLiteral("The column \"%1\" would change the file's bytes (it does "
+                                        "not hold binary data); the file \"%2\" was not stored.")
+                             .arg(field, path));
+    if (column.type == MYSQL_TYPE_STRING && size < static_cast<qint64>(column.length))
         throw Failure(0, QStringLiteral("The file \"%1\" is %2 bytes, but the column \"%3\" holds "
                                         "exactly %4 bytes and would fill the rest with zeros; it "
                                         "was not stored.")
@@ -173,7 +196,7 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
     if (size == 0) return;
     const qint64 limit = c.maxAllowedPacket();
     if (size > limit) throw tooLargeFailure(path, size, limit);
-    refusePaddedColumn(c, table, field, path, size);
+    refuseConvertingColumn(c, table, field, path, size);
 
     MYSQL_BIND value{};
     value.buffer_type = MYSQL_TYPE_LONG_BLOB;

@@ -223,7 +223,7 @@ TEST_F(UploadTest, FailuresCarryTheReasonAndAddNoRow) {
 TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileIsStored) {
     exec(
         "CREATE TABLE narrow (tb TINYBLOB, b BLOB, vb VARBINARY(300), bn BINARY(16), "
-        "vc VARCHAR(20), i INT, data LONGBLOB)");
+        "vc VARCHAR(20), i INT, c CHAR(200), d DATE, e ENUM('a'), data LONGBLOB)");
     const QString big = makeFile("big", 100000);
     const QString tiny = makeFile("tiny", 10);  // short enough, but no number
     const QString small = makeFile("small", 200);
@@ -234,9 +234,18 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
         int warningNumber;  // its warning when the session is not strict
     };
     const Column columns[] = {
-        {"tb", big, 1406, 1265}, {"b", big, 1406, 1265},  {"vb", big, 1406, 1265},
-        {"bn", big, 1406, 1265}, {"vc", big, 1406, 1265}, {"i", big, 1366, 1366},
-        {"i", tiny, 1366, 1366}, {"bn", tiny, 0, 0},  // would be padded to 16 bytes
+        {"tb", big, 1406, 1265},
+        {"b", big, 1406, 1265},
+        {"vb", big, 1406, 1265},
+        {"bn", big, 1406, 1265},
+        {"vc", big, 1406, 1265},
+        // Refused before sending: these would convert, trim or pad the bytes.
+        {"i", big, 0, 0},
+        {"i", tiny, 0, 0},
+        {"c", small, 0, 0},
+        {"d", tiny, 0, 0},
+        {"e", tiny, 0, 0},
+        {"bn", tiny, 0, 0},
     };
     // The upload session is strict even where the server's own mode is not; a session that is not
     // strict after all still keeps no row that the server warned about.
@@ -256,6 +265,13 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
             EXPECT_EQ(f.number, session.strict ? column.strictNumber : column.warningNumber)
                 << column.name << " strict " << session.strict << ": "
                 << f.description.toStdString();
+            if (column.strictNumber == 0) {
+                EXPECT_TRUE(
+                    f.description.startsWith(
+                        QStringLiteral("The column \"%1\"").arg(column.name)) ||
+                    f.description.startsWith("The file \"" + column.file + "\" is 10 bytes"))
+                    << f.description.toStdString();
+            }
             EXPECT_EQ(scalar("SELECT COUNT(*) FROM narrow"), QString::number(stored));
 
             UploadFileToBlob(*session.c, "narrow", "data", small, events);
@@ -266,7 +282,7 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
     }
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM narrow WHERE SHA2(data, 256) = '" + sha256Of(small) +
                      "' AND tb IS NULL AND b IS NULL AND vb IS NULL AND bn IS NULL AND vc IS "
-                     "NULL AND i IS NULL"),
+                     "NULL AND i IS NULL AND c IS NULL AND d IS NULL AND e IS NULL"),
               QString::number(stored));
     // A value of exactly the column's size is stored as it is.
     const QString sixteen = makeFile("sixteen", 16);

@@ -430,7 +430,9 @@ TEST_F(TransferTest, AFileTheColumnRefusesIsReportedReadablyAndTheRunGoesOn) {
     picture += Pattern(5000);
     form->ListView1->appendPath(writeFile("picture.png", picture));
     form->ListView1->appendPath(writeFile("number.txt", "42"));
-    choose(form->List4, form->List3, "pics", "id");
+    exec("ALTER TABLE pics ADD COLUMN caption VARCHAR(6000) CHARACTER SET utf8mb4");
+    login->PushButton3_Click();  // lists the new column
+    choose(form->List4, form->List3, "pics", "caption");
     form->PushButton7->click();
 
     ASSERT_EQ(dialogs.shownTexts().size(), 3) << dialogs.shownTexts().join("\n").toStdString();
@@ -438,11 +440,11 @@ TEST_F(TransferTest, AFileTheColumnRefusesIsReportedReadablyAndTheRunGoesOn) {
     const QString where = "\r\nin Tarnwick2021/08/31.Form2.PushButton7_Click at line 110\r\r";
     ASSERT_TRUE(report.contains(where)) << report.toStdString();
     const QString description = report.left(report.indexOf(where));
-    EXPECT_TRUE(description.startsWith("Incorrect integer value: '")) << description.toStdString();
+    EXPECT_TRUE(description.startsWith("Incorrect string value: '")) << description.toStdString();
     EXPECT_LE(description.size(), 403);
     for (QChar c : description) EXPECT_TRUE(c.isPrint()) << int(c.unicode());
     EXPECT_EQ(dialogs.shownTexts().mid(1), (QStringList{"File Stored", "Done."}));
-    EXPECT_EQ(scalar("SELECT GROUP_CONCAT(id) FROM pics"), "42");
+    EXPECT_EQ(scalar("SELECT GROUP_CONCAT(caption) FROM pics"), "42");
 }
 
 }  // namespace
