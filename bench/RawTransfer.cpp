@@ -1,5 +1,7 @@
 #include "RawTransfer.h"
 
+#include "db/ClearTextRefusal.h"
+
 #include <fcntl.h>
 #include <mysql.h>
 #include <unistd.h>
@@ -36,8 +38,7 @@ MysqlPtr connect(const RawLogin& login, bool compressed) {
     mysql_optionsv(mysql.get(), MYSQL_OPT_SSL_ENFORCE, &on);
     mysql_optionsv(mysql.get(), MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &off);
     mysql_optionsv(mysql.get(), MYSQL_OPT_LOCAL_INFILE, &off);
-    mysql_optionsv(mysql.get(), MARIADB_OPT_RESTRICTED_AUTH,
-                   "mysql_native_password,caching_sha2_password,sha256_password,client_ed25519");
+    mysql_optionsv(mysql.get(), MARIADB_OPT_RESTRICTED_AUTH, AllowedAuthenticationMethods());
     if (!mysql_real_connect(mysql.get(), login.host.c_str(), login.user.c_str(),
                             login.password.c_str(), login.database.c_str(), login.port, nullptr, 0))
         fail(mysql_error(mysql.get()));

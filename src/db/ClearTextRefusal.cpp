@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <mutex>
+#include <string>
 
 // The client library's plug-in interface. Its header cannot be included as installed (it includes a
 // header the development package does not ship), so the few declarations used here are repeated;
@@ -65,9 +66,6 @@ AuthenticationPlugin standIn = {
 
 constexpr const char* kSafeMethods =
     "mysql_native_password,caching_sha2_password,sha256_password,client_ed25519";
-constexpr const char* kSafeMethodsAndStandIns =
-    "mysql_native_password,caching_sha2_password,sha256_password,client_ed25519,"
-    "mysql_clear_password,dialog";
 
 }  // namespace
 
@@ -85,7 +83,9 @@ const char* AllowedAuthenticationMethods() {
                              mysql, reinterpret_cast<st_mysql_client_plugin*>(plugin)) != nullptr;
         }
         if (mysql) mysql_close(mysql);
-        allowed = registered ? kSafeMethodsAndStandIns : kSafeMethods;
+        static const std::string withStandIns =
+            std::string(kSafeMethods) + ',' + kClearPassword + ',' + kDialog;
+        allowed = registered ? withStandIns.c_str() : kSafeMethods;
     });
     return allowed;
 }

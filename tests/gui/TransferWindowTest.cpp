@@ -60,6 +60,15 @@ protected:
         return true;
     }
     void breakTheProfile() { login->Text3->setText("wrong"); }
+    // Ends the session that the window's running transfer holds on the test's database.
+    void killTheTransfersSession() {
+        const QString id = scalar(
+            QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '%1' AND "
+                           "ID <> CONNECTION_ID()")
+                .arg(database_));
+        ASSERT_FALSE(id.isEmpty());
+        exec("KILL " + id);
+    }
 
     SettingsSandbox settings;
     ProgramFolderSandbox folder;
@@ -272,17 +281,11 @@ TEST_F(HeldDownloadTest, ClosingTheWindowMidDownloadEndsTheProgramAndLeavesOnlyW
 TEST_F(HeldDownloadTest, AConnectionKilledMidDownloadIsReportedAtItsLineWithoutDone) {
     constexpr int kBytes = 200000;
     holdAt(3, 6, kBytes);
-    whenReady(
-        [&] { return fileWritten(1); },
-        [&] {
-            const QString id = scalar(
-                QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '%1' AND "
-                               "ID <> CONNECTION_ID()")
-                    .arg(database_));
-            ASSERT_FALSE(id.isEmpty());
-            exec("KILL " + id);
-            release();
-        });
+    whenReady([&] { return fileWritten(1); },
+              [&] {
+                  killTheTransfersSession();
+                  release();
+              });
     std::vector<bool> onWindowThread;
     dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
         onWindowThread.push_back(QThread::currentThread() == form->thread());
@@ -396,12 +399,7 @@ TEST_F(TransferTest, AConnectionLostMidUploadLeavesNoRowAndTheWindowWorking) {
     // The server ends the upload's session while the third chunk is on its way.
     const auto lose = QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
         if (v != 3) return;
-        const QString id = scalar(
-            QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '%1' AND "
-                           "ID <> CONNECTION_ID()")
-                .arg(database_));
-        ASSERT_FALSE(id.isEmpty());
-        exec("KILL " + id);
+        killTheTransfersSession();
     });
     form->PushButton7->click();
     QObject::disconnect(lose);
