@@ -243,13 +243,14 @@ TEST_F(DownloadTest, ConnectionKilledMidwayLeavesOnlyWholeFiles) {
 }
 
 #ifdef Q_OS_LINUX
-// A file system of 64 KiB, mounted for the life of the object where the test may mount one.
+// A small file system, mounted for the life of the object where the test may mount one.
 class TinyFileSystem {
 public:
-    TinyFileSystem() {
+    explicit TinyFileSystem(qint64 kib) {
         if (geteuid() != 0 || !dir_.isValid()) return;
         const QByteArray where = QFile::encodeName(dir_.path());
-        mounted_ = mount("tmpfs", where.constData(), "tmpfs", 0, "size=64k") == 0;
+        const QByteArray options = "size=" + QByteArray::number(kib) + "k";
+        mounted_ = mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) == 0;
     }
     ~TinyFileSystem() {
         if (mounted_) umount(QFile::encodeName(dir_.path()).constData());
@@ -263,12 +264,17 @@ private:
 };
 
 TEST_F(DownloadTest, FullDiskIsReportedWithTheSystemsTextAndLeavesOnlyWholeFiles) {
-    TinyFileSystem disk;
+    // Files are written several at a time, so which of two small files finds the disk full
+    // depends on timing. The first value is larger than what is handed to the file threads: it
+    // is written whole before the second row is read, and leaves 8 KiB free.
+    const qint64 first = qint64{9} * 1024 * 1024;
+    TinyFileSystem disk(first / 1024 + 8);
     if (!disk.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
     exec("CREATE TABLE pics (id INT PRIMARY KEY, data LONGBLOB)");
     // The second value is smaller than a file's write buffer: it must fail when written, not
     // be saved short.
-    exec("INSERT INTO pics VALUES (1, REPEAT('a', 56000)), (2, REPEAT('b', 12000))");
+    exec(QStringLiteral("INSERT INTO pics VALUES (1, REPEAT('a', %1)), (2, REPEAT('b', 12000))")
+             .arg(first));
     auto c = OpenDownloadConnection(profile());
     try {
         DownloadBlobs(*c, "pics", "data", "p", disk.path(), "bin");
@@ -281,7 +287,7 @@ TEST_F(DownloadTest, FullDiskIsReportedWithTheSystemsTextAndLeavesOnlyWholeFiles
     }
     EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
               QStringList({"p1.bin"}));
-    EXPECT_EQ(contents(disk.path() + "/p1.bin"), QByteArray(56000, 'a'));
+    EXPECT_EQ(contents(disk.path() + "/p1.bin"), QByteArray(first, 'a'));
 }
 #endif
 
