@@ -90,7 +90,7 @@ public:
             std::lock_guard lock(mutex_);
             quit_ = true;
         }
-        changed_.notify_all();
+        work_.notify_all();
         for (std::thread& t : threads_) t.join();
         dropUnplaced();
     }
@@ -99,7 +99,7 @@ public:
     // ended (a failure or a stop), so that no more rows need be read.
     bool add(std::unique_ptr<platform::StagedFile> file, qint64 size) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return ended_ || unplaced_.size() < kMaxUnplaced; });
+        progress_.wait(lock, [this] { return ended_ || unplaced_.size() < kMaxUnplaced; });
         if (ended_) {
             DownloadFileGuard::drop(stop_, file);
             return false;
@@ -116,7 +116,7 @@ public:
     // placing has ended.
     bool add(const QString& target, const char* data, qint64 size) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] {
+        progress_.wait(lock, [&] {
             return ended_ ||
                    (unplaced_.size() < kMaxUnplaced && handedOver_ + size <= kHandOverBudget);
         });
@@ -134,7 +134,7 @@ public:
     // to the disk any more; throws the first failure in row order.
     void finish() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return (ended_ || unplaced_.empty()) && syncing_ == 0; });
+        progress_.wait(lock, [this] { return (ended_ || unplaced_.empty()) && syncing_ == 0; });
         toSync_.clear();
         dropUnplaced();
         unplaced_.clear();
@@ -159,7 +159,7 @@ private:
     void syncLoop() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [this] { return quit_ || (!ended_ && !toSync_.empty()); });
+            work_.wait(lock, [this] { return quit_ || (!ended_ && !toSync_.empty()); });
             if (quit_) return;
             Entry* entry = toSync_.front();
             toSync_.pop_front();
@@ -192,20 +192,20 @@ private:
             if (stopped) {
                 stopped_ = true;
                 ended_ = true;
-                changed_.notify_all();
+                progress_.notify_all();
                 continue;
             }
             entry->state = failure ? State::Failed : State::Synced;
             entry->failure = failure;
             placeInOrder();
-            changed_.notify_all();
+            progress_.notify_all();
         }
     }
 
     void queue(std::unique_ptr<Entry> entry) {
         unplaced_.push_back(std::move(entry));
         toSync_.push_back(unplaced_.back().get());
-        changed_.notify_all();
+        work_.notify_one();
     }
 
     void dropUnplaced() {
@@ -241,7 +241,10 @@ private:
     DownloadStop& stop_;
     const std::function<void(const QString&)>& fileWritten_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    // Wakes a file thread for a value to write or the end; wakes the receiving thread when a value
+    // was finished, so that memory or file handles are free again, or placing has ended.
+    std::condition_variable work_;
+    std::condition_variable progress_;
     std::deque<std::unique_ptr<Entry>> unplaced_;  // in row order
     std::deque<Entry*> toSync_;
     int syncing_ = 0;
