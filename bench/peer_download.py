@@ -5,7 +5,7 @@ plain open/write/close (no sync, no temporary name). Prints one JSON line with t
 vantrelle-bench.
 
     peer_download.py --host H --port P --user U --password W --database D --table T --field F
-                     --folder DIR [--prefix X] [--extension E] [--tls]
+                     --folder DIR [--prefix X] [--extension E] [--tls] [--sync]
 """
 import argparse
 import json
@@ -33,6 +33,9 @@ def main():
     parser.add_argument("--extension", default="bin")
     parser.add_argument("--tls", action="store_true",
                         help="ask for TLS as the program does, for a like-for-like comparison")
+    parser.add_argument("--sync", action="store_true",
+                        help="force each file to the disk before closing it, as a careful user "
+                             "would, for a comparison at the same durability")
     args = parser.parse_args()
 
     # The client refuses rows longer than its packet limit; a user with large values raises it in
@@ -59,6 +62,9 @@ def main():
         path = os.path.join(args.folder, "%s%d.%s" % (args.prefix, rows, args.extension))
         with open(path, "wb") as out:
             out.write(value)
+            if args.sync:
+                out.flush()
+                os.fsync(out.fileno())
         files += 1
         size += len(value)
     cursor.close()

@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Creates sample data on a MariaDB server and measures the download and upload engines against bare
-# Connector/C loops (raw) doing the same work, and the download also against the script a user
-# would write instead (bench/peer_download.py: MySQLdb, an unbuffered cursor, one plain
-# open/write/close per value, no sync), once as written and once asking for TLS as the program
-# does (script+tls), since the program encrypts whenever the server offers it. Runs alternate
-# between the contenders within each round, the order shifting from round to round; every run
-# prints its seconds, throughput and peak memory, and the end prints the medians per table and
-# contender, the engine's throughput as a multiple of the others', and its peak memory against
-# 1.5 x the largest value + 32 MiB.
+# Connector/C loops (raw) doing the same work. The download is also measured against the script a
+# user would write instead (bench/peer_download.py: MySQLdb, an unbuffered cursor, one plain
+# open/write/close per value, no sync) three ways: as written (script); asking for TLS as the
+# program does, since the program encrypts whenever the server offers it (script+tls); and also
+# forcing each file to the disk (script+tls+sync), since the program's files are on the disk when
+# it reports them. Runs alternate between the contenders within each round, the order shifting
+# from round to round; every run prints its seconds, throughput and peak memory, and the end
+# prints the medians per table and contender, the engine's throughput as a multiple of the
+# others', and its peak memory against 1.5 x the largest value + 32 MiB.
 #
 #   bench/transfer-bench.sh [BUILD_DIR]
 #
 # The server is taken from VANTRELLE_TEST_HOST, _PORT, _USER and _PASSWORD, as
 # `eval "$(scripts/mariadb.sh start DIR)"` exports them; it needs max_allowed_packet of at least
-# 256M. The database "vt_bench" is made afresh and dropped at the end, and the sample files live in
+# 256M, and an InnoDB buffer pool of 2 GiB, which the script sets for its run where it may. The
+# database "vt_bench" is made afresh and dropped at the end, and the sample files live in
 # a temporary folder that is removed at the end. ROUNDS=n sets the number of rounds (default 5);
 # PYTHON names the interpreter that has MySQLdb (default /usr/bin/python3, Debian's
 # python3-mysqldb). Every run starts with the disk caches written out (sync), outside its time.
@@ -47,7 +49,25 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/vt-bench.XXXXXX")
 results="$work/results.tsv"
 sql() { mariadb --no-defaults -h"$host" -P"$port" -u"$user" -p"$password" "$@"; }
-cleanup() { rm -rf "$work"; sql -e "DROP DATABASE IF EXISTS $db" || true; }
+# The sample tables (about 1 GiB) are read from the server's memory, not its disk, so that the
+# clients are measured and not the server's reads: a smaller InnoDB buffer pool is raised for the
+# time of the benchmark and set back at the end.
+pool=$(sql -N -e "SELECT @@innodb_buffer_pool_size")
+wanted=$((2 * 1024 * 1024 * 1024))
+restore_pool=
+if [ "$pool" -lt "$wanted" ]; then
+    if sql -e "SET GLOBAL innodb_buffer_pool_size = $wanted" 2>/dev/null; then
+        restore_pool=$pool
+    else
+        echo "warning: the server's InnoDB buffer pool ($pool bytes) cannot be raised: its disk" \
+            "reads will be measured with the clients" >&2
+    fi
+fi
+cleanup() {
+    rm -rf "$work"
+    sql -e "DROP DATABASE IF EXISTS $db" || true
+    [ -z "$restore_pool" ] || sql -e "SET GLOBAL innodb_buffer_pool_size = $restore_pool" || true
+}
 trap cleanup EXIT
 login=(--host "$host" --port "$port" --user "$user" --password "$password" --database "$db")
 
@@ -81,20 +101,31 @@ measure() {
     sync
     local line
     line=$("$@")
-    printf '%-8s %-13s %-10s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB\n' "$op" "$set" "$mode" \
+    printf '%-8s %-13s %-15s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB\n' "$op" "$set" "$mode" \
         "$round" "$(field seconds "$line")" "$(field mb_per_s "$line")" "$(field peak_rss_mb "$line")"
     printf '%s\t%s\t%s\t%s\t%s\n' "$op" "$set" "$mode" "$largest" "$line" >>"$results"
 }
 
+# Each download writes into a new folder; the folders of a round are deleted after its downloads.
+# Creating many files right after deleting many is slow on some file systems (ext4 without a
+# journal passes over every inode freed in the last 30 seconds), which would charge whichever
+# contender comes next; the uploads that follow give the file system that time.
+spent=0
 download() {  # data set, contender, round, largest value
     local table=$1 mode=$2
-    rm -rf "$work/out" && mkdir "$work/out"
+    if [ -d "$work/out" ]; then
+        mkdir -p "$work/spent"
+        mv "$work/out" "$work/spent/$((++spent))"
+    fi
+    mkdir "$work/out"
     local where=(--table "$table" --field data --folder "$work/out" --prefix v --extension bin)
     case $mode in
         engine) measure download "$@" "$bench" download "${login[@]}" "${where[@]}" ;;
         raw) measure download "$@" "$bench" download --raw "${login[@]}" "${where[@]}" ;;
         script) measure download "$@" "$python" "$peer" "${login[@]}" "${where[@]}" ;;
         script+tls) measure download "$@" "$python" "$peer" --tls "${login[@]}" "${where[@]}" ;;
+        script+tls+sync)
+            measure download "$@" "$python" "$peer" --tls --sync "${login[@]}" "${where[@]}" ;;
     esac
 }
 
@@ -119,11 +150,11 @@ turned() {  # round, contenders...
 for ((round = 1; round <= rounds; round++)); do
     for table in small_values large_values huge_values; do
         largest=$(sql -N "$db" -e "SELECT MAX(LENGTH(data)) FROM $table")
-        for mode in $(turned "$round" engine raw script script+tls); do
+        for mode in $(turned "$round" engine raw script script+tls script+tls+sync); do
             download "$table" "$mode" "$round" "$largest"
         done
     done
-    rm -rf "$work/out"
+    rm -rf "$work/out" "$work/spent"
     for set in one-large many; do
         for mode in $(turned "$round" engine raw); do upload "$set" "$mode" "$round"; done
     done
@@ -143,10 +174,10 @@ for (op, data), modes in runs.items():
     med = {m: {k: statistics.median(r[k] for r in rs) for k in ("seconds", "mb_per_s", "peak_rss_mb")}
            for m, rs in modes.items()}
     for m, f in med.items():
-        print("%-8s %-13s %-10s median: %9.3f s %9.1f MiB/s   peak %8.1f MiB"
+        print("%-8s %-13s %-15s median: %9.3f s %9.1f MiB/s   peak %8.1f MiB"
               % (op, data, m, f["seconds"], f["mb_per_s"], f["peak_rss_mb"]))
     engine = med.get("engine")
-    for other in ("script", "script+tls", "raw"):
+    for other in ("script", "script+tls", "script+tls+sync", "raw"):
         if engine and other in med and med[other]["mb_per_s"] > 0:
             print("%-8s %-13s engine throughput %.2f x %s" % (op, data, engine["mb_per_s"] / med[other]["mb_per_s"], other))
     if op == "download" and engine:
