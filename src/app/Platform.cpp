@@ -533,11 +533,16 @@ QString systemText(int systemError) {
     return qt_error_string(systemError);
 }
 
-// A name beside the target that no other file has yet: the target's name, a random part and
-// ".part".
+// A name beside the target that no other file has yet: short and of its own, so that a target
+// whose name is as long as the file system allows still gets one.
 QString temporaryNameFor(const QString& target) {
-    return target + QStringLiteral(".%1.part")
-                        .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
+    qsizetype cut = target.lastIndexOf(u'/');
+#ifdef Q_OS_WIN
+    cut = std::max(cut, target.lastIndexOf(u'\\'));
+#endif
+    return target.left(cut + 1) +
+           QStringLiteral(".vantrelle-%1.part")
+               .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
 }
 }  // namespace
 
@@ -596,6 +601,10 @@ void StagedFile::place() {
 void DiscardFile(const QString& path) {
     DeleteFileW(widePath(path).c_str());
 }
+
+void SyncFolder(const QString&) {
+    // Renames are written through to the disk as they are made.
+}
 #else
 StagedFile::StagedFile(const QString& target) : target_(target) {
     if (!nativePath(target)) fail(ENOENT);
@@ -652,6 +661,19 @@ void StagedFile::place() {
 
 void DiscardFile(const QString& path) {
     if (const auto native = nativePath(path)) ::unlink(native->constData());
+}
+
+void SyncFolder(const QString& folder) {
+    const auto native = nativePath(folder);
+    if (!native) throw FileFailure(FileAction::Write, folder, systemText(ENOENT));
+    const int fd = ::open(native->constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw FileFailure(FileAction::Write, folder, systemText(errno));
+    const int synced = ::fsync(fd);
+    const int syncError = synced == 0 ? 0 : errno;
+    ::close(fd);
+    // Some file systems cannot force a folder to the disk and say so; their renames need not be.
+    if (syncError != 0 && syncError != EINVAL && syncError != ENOTSUP)
+        throw FileFailure(FileAction::Write, folder, systemText(syncError));
 }
 #endif
 

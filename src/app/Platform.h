@@ -147,11 +147,11 @@ std::optional<FileStamp> StampOfPath(const QString& path);
 
 // ---- Whole files -------------------------------------------------------------------------------
 
-// A new file that reaches its target name only whole: it is written under a temporary name beside
-// the target, forced to the disk and then renamed over the target, replacing any file of that name.
-// Until then the target is untouched; a file that is never placed leaves nothing behind. Every
-// failure throws Failure 75 naming the target, with the system's own words for the cause ("No space
-// left on device").
+// A new file that reaches its target name only whole: it is written under a temporary name in the
+// target's folder, forced to the disk and then renamed over the target, replacing any file of that
+// name. Until then the target is untouched; a file that is never placed leaves nothing behind.
+// Every failure throws Failure 75 naming the target, with the system's own words for the cause ("No
+// space left on device").
 class StagedFile {
 public:
     // Creates the temporary file; it is private to this object until placed.
@@ -183,5 +183,9 @@ private:
 // Removes a file by name and says nothing when it cannot: used to discard a temporary file that
 // another thread is still writing.
 void DiscardFile(const QString& path);
+
+// Forces the names in a folder to the disk, so that files renamed into it keep their names after
+// a power cut. Throws Failure 75 naming the folder.
+void SyncFolder(const QString& folder);
 
 }  // namespace platform

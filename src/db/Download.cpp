@@ -82,16 +82,18 @@ class FilePlacer {
 public:
     FilePlacer(DownloadStop& stop, const std::function<void(const QString&)>& fileWritten)
         : stop_(stop), fileWritten_(fileWritten) {
-        for (int i = 0; i < kSyncThreads; ++i) threads_.emplace_back([this] { syncLoop(); });
+        try {
+            for (int i = 0; i < kSyncThreads; ++i) threads_.emplace_back([this] { syncLoop(); });
+        } catch (...) {
+            // A thread the system would not start: the ones started end before the failure
+            // is reported.
+            endThreads();
+            throw;
+        }
     }
 
     ~FilePlacer() {
-        {
-            std::lock_guard lock(mutex_);
-            quit_ = true;
-        }
-        work_.notify_all();
-        for (std::thread& t : threads_) t.join();
+        endThreads();
         dropUnplaced();
     }
 
@@ -202,6 +204,15 @@ private:
         }
     }
 
+    void endThreads() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        work_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
     void queue(std::unique_ptr<Entry> entry) {
         unplaced_.push_back(std::move(entry));
         toSync_.push_back(unplaced_.back().get());
@@ -289,13 +300,16 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         return result;
     }
 
-    // Rows are streamed whatever the cursor location, so memory stays bounded by the largest value.
-    ResultPtr rows = QueryStreamed(c, sql);
     MYSQL* mysql = c.handle();
-
+    ResultPtr rows;
     std::exception_ptr failure;
     {
+        // The file threads start before the query, so that a system that will not start them
+        // leaves no result half read.
         FilePlacer placer(stopper, fileWritten);
+        // Rows are streamed whatever the cursor location, so memory stays bounded by the largest
+        // value.
+        rows = QueryStreamed(c, sql);
         try {
             while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {
                 if (stopper.discarded()) break;
@@ -331,6 +345,14 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         result.files = placer.files();
         result.bytes = placer.bytes();
         result.stopped = placer.stopped() || stopper.discarded();
+    }
+    // The renames themselves reach the disk with the folder: once for the whole run.
+    if (result.files > 0 && !result.stopped) {
+        try {
+            platform::SyncFolder(folder);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
     }
     if (failure || result.stopped) {
         // Freeing an unfinished streamed result would first read all its remaining rows.

@@ -46,11 +46,13 @@ QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
 // read from the server one at a time whatever the connection's cursor location, so memory stays
 // bounded by the largest value.
 //
-// Network and disk overlap: each value is written to a temporary file beside its target before the
-// next row is read, so no value is held beyond its own row; forcing the files to the disk, the slow
-// part, is left to threads of the download's own, several files at a time, while the next rows
-// are received. Each file is then renamed over its target, in row order, so it is whole or absent,
-// an existing file is replaced, and a file is in place only once every file before it is.
+// Network and disk overlap: values up to 8 MiB are copied and left to threads of the download's
+// own, 8 MiB of copies at most, while the next rows are received; a larger value is written to its
+// temporary file (in the target's folder) before the next row is read, so memory holds the value
+// being received and a fixed amount. Those threads write the copies and force the files to the
+// disk, several files at a time. Each file is then renamed over its target, in row order, so it is
+// whole or absent, an existing file is replaced, and a file is in place only once every file
+// before it is; at the end the folder itself is forced to the disk, so that the names last too.
 // fileWritten, when given, is called after each file is in place, in row order, on one of those
 // threads.
 //

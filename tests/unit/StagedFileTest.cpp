@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
@@ -16,39 +17,42 @@ QByteArray Contents(const QString& path) {
 }
 
 // A file reaches its name only once placed; until then an existing file of that name is untouched
-// and nothing else is left in the folder when the staged file goes.
+// and nothing else is left in the folder when the staged file goes. The temporary file lies in the
+// target's folder under a short name, so a target whose name is as long as a file system allows
+// (255 bytes) gets one too.
 TEST(StagedFile, TheTargetChangesOnlyWhenTheWholeFileIsPlaced) {
     struct Case {
+        QString name;
         bool existing;
         bool place;
         QByteArray want;
     };
+    const QString longest = QString(251, u'v') + ".bin";
     const Case cases[] = {
-        {false, true, "new bytes"},
-        {true, true, "new bytes"},
-        {false, false, "<missing>"},
-        {true, false, "old and longer bytes"},
+        {"v1.bin", false, true, "new bytes"},  {"v1.bin", true, true, "new bytes"},
+        {"v1.bin", false, false, "<missing>"}, {"v1.bin", true, false, "old and longer bytes"},
+        {longest, false, true, "new bytes"},   {longest, true, true, "new bytes"},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
-        const QString target = dir.filePath("v1.bin");
+        const QString target = dir.filePath(c.name);
         if (c.existing) {
             QFile old(target);
-            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly)) << c.name.size();
             old.write("old and longer bytes");
         }
         {
             platform::StagedFile file(target);
             EXPECT_TRUE(QFile::exists(file.temporaryPath()));
-            EXPECT_TRUE(file.temporaryPath().startsWith(target));
+            EXPECT_EQ(QFileInfo(file.temporaryPath()).absolutePath(), dir.path());
             file.write("new ", 4);
             file.write("bytes", 5);
             file.sync();
             if (c.place) file.place();
         }
-        EXPECT_EQ(Contents(target), c.want) << c.existing << c.place;
+        EXPECT_EQ(Contents(target), c.want) << c.name.size() << c.existing << c.place;
         const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-        EXPECT_EQ(left.size(), c.existing || c.place ? 1 : 0) << left.join(' ').toStdString();
+        EXPECT_EQ(left, c.existing || c.place ? QStringList{c.name} : QStringList{});
     }
 }
 
@@ -62,6 +66,20 @@ TEST(StagedFile, FailuresNameTheTargetInTheSystemsWords) {
         EXPECT_EQ(f.number, Failure::kPathFileAccessError);
         EXPECT_EQ(f.description, QStringLiteral("The file \"%1\" could not be written: %2")
                                      .arg(target, QString::fromLocal8Bit(std::strerror(ENOENT))));
+    }
+}
+
+TEST(SyncFolder, ForcesAFolderAndNamesOneThatIsMissingInTheSystemsWords) {
+    QTemporaryDir dir;
+    EXPECT_NO_THROW(platform::SyncFolder(dir.path()));
+    const QString missing = dir.filePath("missing");
+    try {
+        platform::SyncFolder(missing);
+        ADD_FAILURE() << "a missing folder was synced";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+        EXPECT_EQ(f.description, QStringLiteral("The file \"%1\" could not be written: %2")
+                                     .arg(missing, QString::fromLocal8Bit(std::strerror(ENOENT))));
     }
 }
 
