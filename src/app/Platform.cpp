@@ -536,15 +536,21 @@ QString systemText(int systemError) {
 // A name beside the target that no other file has yet: short and of its own, so that a target
 // whose name is as long as the file system allows still gets one.
 QString temporaryNameFor(const QString& target) {
-    qsizetype cut = target.lastIndexOf(u'/');
-#ifdef Q_OS_WIN
-    cut = std::max(cut, target.lastIndexOf(u'\\'));
-#endif
-    return target.left(cut + 1) +
+    return FolderPart(target) +
            QStringLiteral(".vantrelle-%1.part")
                .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
 }
 }  // namespace
+
+QString FolderPart(const QString& path) {
+    qsizetype cut = path.lastIndexOf(u'/');
+#ifdef Q_OS_WIN
+    cut = qMax(cut, path.lastIndexOf(u'\\'));
+    // "C:name" lies in the drive's current folder, not the program's.
+    if (cut < 0 && path.size() >= 2 && path.at(1) == u':') cut = 1;
+#endif
+    return path.left(cut + 1);
+}
 
 void StagedFile::fail(int systemError) const {
     throw FileFailure(FileAction::Write, target_, systemText(systemError));
@@ -667,7 +673,12 @@ void SyncFolder(const QString& folder) {
     const auto native = nativePath(folder);
     if (!native) throw FileFailure(FileAction::Write, folder, systemText(ENOENT));
     const int fd = ::open(native->constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) throw FileFailure(FileAction::Write, folder, systemText(errno));
+    if (fd < 0) {
+        // Files can be created and renamed in a folder that may not be read (a drop box, say);
+        // such a folder cannot be forced, which leaves its names as safe as any other program's.
+        if (errno == EACCES || errno == EPERM) return;
+        throw FileFailure(FileAction::Write, folder, systemText(errno));
+    }
     const int synced = ::fsync(fd);
     const int syncError = synced == 0 ? 0 : errno;
     ::close(fd);

@@ -145,6 +145,10 @@ std::optional<FileStamp> StampOfOpenFile(const QFileDevice& file);
 // The stamp of the file that the path names now; nothing when there is none.
 std::optional<FileStamp> StampOfPath(const QString& path);
 
+// The part of a path up to and including its last separator: the folder that a file name lies
+// in, as written ("" for a bare name).
+QString FolderPart(const QString& path);
+
 // ---- Whole files -------------------------------------------------------------------------------
 
 // A new file that reaches its target name only whole: it is written under a temporary name in the
@@ -185,7 +189,8 @@ private:
 void DiscardFile(const QString& path);
 
 // Forces the names in a folder to the disk, so that files renamed into it keep their names after
-// a power cut. Throws Failure 75 naming the folder.
+// a power cut. A folder that cannot be forced (one that may not be read, or a file system without
+// the means) is left as it is. Throws Failure 75 naming the folder.
 void SyncFolder(const QString& folder);
 
 }  // namespace platform

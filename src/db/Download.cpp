@@ -144,6 +144,9 @@ public:
     }
 
     qint64 files() const { return files_; }
+    // The folders that files were placed in, in the order first used: the prefix or the extension
+    // may name a folder of its own.
+    const QStringList& folders() const { return folders_; }
     qint64 bytes() const { return bytes_; }
     bool stopped() const { return stopped_; }
 
@@ -239,6 +242,9 @@ private:
                 }
                 ++files_;
                 bytes_ += entry.size;
+                QString folder = platform::FolderPart(entry.file->target());
+                if (folder.isEmpty()) folder = QStringLiteral(".");
+                if (!folders_.contains(folder)) folders_.append(folder);
                 if (fileWritten_) fileWritten_(entry.file->target());
             } catch (...) {
                 failure_ = std::current_exception();
@@ -266,6 +272,7 @@ private:
     std::exception_ptr failure_;
     qint64 files_ = 0;
     qint64 bytes_ = 0;
+    QStringList folders_;
     std::vector<std::thread> threads_;
 };
 
@@ -345,13 +352,16 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         result.files = placer.files();
         result.bytes = placer.bytes();
         result.stopped = placer.stopped() || stopper.discarded();
-    }
-    // The renames themselves reach the disk with the folder: once for the whole run.
-    if (result.files > 0 && !result.stopped) {
-        try {
-            platform::SyncFolder(folder);
-        } catch (...) {
-            if (!failure) failure = std::current_exception();
+        // The renames themselves reach the disk with their folder: once for the whole run. A run
+        // that the program's end stopped does not wait for it.
+        if (!result.stopped) {
+            for (const QString& placed : placer.folders()) {
+                try {
+                    platform::SyncFolder(placed);
+                } catch (...) {
+                    if (!failure) failure = std::current_exception();
+                }
+            }
         }
     }
     if (failure || result.stopped) {
