@@ -18,7 +18,8 @@
 # database "vt_bench" is made afresh and dropped at the end, and the sample files live in
 # a temporary folder that is removed at the end. ROUNDS=n sets the number of rounds (default 5);
 # PYTHON names the interpreter that has MySQLdb (default /usr/bin/python3, Debian's
-# python3-mysqldb). Every run starts with the disk caches written out (sync), outside its time.
+# python3-mysqldb). Every run starts with the disk caches written out (sync) and, when run as root,
+# the page cache dropped, outside its time.
 # TINY=1 shrinks every data set to a few small values, to check the script itself.
 #
 # Data to download: many small values (2,048 of 100 KiB), few large values (6 of 32 MiB) and
@@ -99,6 +100,10 @@ measure() {
     local op=$1 set=$2 mode=$3 round=$4 largest=$5
     shift 5
     sync
+    # Freed page-cache memory is reused at once; memory the page cache has never held costs several
+    # times more to fill on some virtual machines, and would be charged to whichever contender
+    # reaches it first. Dropping the clean cache (as root) gives every run the same start.
+    { echo 1 >/proc/sys/vm/drop_caches; } 2>/dev/null || true
     local line
     line=$("$@")
     printf '%-8s %-13s %-15s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB\n' "$op" "$set" "$mode" \
