@@ -14,6 +14,7 @@ struct Failure : std::exception {
     const char* what() const noexcept override;
 
     static constexpr int kInvalidProcedureCall = 5;
+    static constexpr int kBadFileName = 52;
     static constexpr int kFileNotFound = 53;
     static constexpr int kPermissionDenied = 70;
     static constexpr int kPathFileAccessError = 75;

@@ -542,6 +542,13 @@ QString temporaryNameFor(const QString& target) {
 }
 }  // namespace
 
+bool HasFolderSeparator(const QString& text) {
+#ifdef Q_OS_WIN
+    if (text.contains(u'\\')) return true;
+#endif
+    return text.contains(u'/');
+}
+
 QString FolderPart(const QString& path) {
     qsizetype cut = path.lastIndexOf(u'/');
 #ifdef Q_OS_WIN

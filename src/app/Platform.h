@@ -145,6 +145,9 @@ std::optional<FileStamp> StampOfOpenFile(const QFileDevice& file);
 // The stamp of the file that the path names now; nothing when there is none.
 std::optional<FileStamp> StampOfPath(const QString& path);
 
+// Whether a text holds a character that separates folders in a path.
+bool HasFolderSeparator(const QString& text);
+
 // The part of a path up to and including its last separator: the folder that a file name lies
 // in, as written ("" for a bare name).
 QString FolderPart(const QString& path);

@@ -307,6 +307,16 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         return result;
     }
 
+    // The row number is the only part of a name that changes; an extension that holds a folder
+    // separator could step out of the numbered part ("x/../y") and give every row one name, each
+    // file replacing the one before.
+    if (platform::HasFolderSeparator(extension))
+        throw Failure(
+            Failure::kBadFileName,
+            QStringLiteral("The extension \"%1\" holds a folder separator, so the files of "
+                           "different rows could get one name.")
+                .arg(extension));
+
     MYSQL* mysql = c.handle();
     ResultPtr rows;
     std::exception_ptr failure;

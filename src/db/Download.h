@@ -56,6 +56,9 @@ QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
 // fileWritten, when given, is called after each file is in place, in row order, on one of those
 // threads.
 //
+// An extension that holds a folder separator is refused with Failure 52 before any row is read,
+// since the row number would no longer keep the names apart.
+//
 // Throws Failure on any error, the earliest in row order first; the files completed before it
 // stay whole. After a failure or a stop while rows were being read the connection is closed, since
 // the rest of the result is not worth fetching.

@@ -79,6 +79,34 @@ TEST_F(DownloadTest, FolderPrefixAndExtensionAreUsedExactlyAsGiven) {
     }
 }
 
+// "x/../y" would put every row's file at folder/../y, each replacing the one before, while the
+// run counted them all: such an extension is refused before any file is made, even where the
+// folders it names exist.
+TEST_F(DownloadTest, AnExtensionWithAFolderSeparatorIsRefusedBeforeAnyFile) {
+    exec("CREATE TABLE pics (data BLOB)");
+    exec("INSERT INTO pics VALUES ('x'), ('y')");
+    QTemporaryDir outer;
+    const QString folder = outer.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(folder + "/p1.x"));
+    ASSERT_TRUE(QDir().mkpath(folder + "/p2.x"));
+    auto c = OpenDownloadConnection(profile());
+    try {
+        DownloadBlobs(*c, "pics", "data", "p", folder, "x/../../y");
+        ADD_FAILURE() << "downloaded with a separator in the extension";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.number, Failure::kBadFileName);
+        EXPECT_EQ(f.description,
+                  "The extension \"x/../../y\" holds a folder separator, so the files of different "
+                  "rows could get one name.");
+    }
+    EXPECT_EQ(QDir(outer.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"out"});
+    EXPECT_EQ(
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+        QStringList({"p1.x", "p2.x"}));
+    EXPECT_TRUE(c->isOpen());
+}
+
 TEST_F(DownloadTest, EmptyTableWritesNothing) {
     exec("CREATE TABLE pics (data LONGBLOB)");
     const DownloadResult r = download("pics", "data", "img", "jpg");
