@@ -73,12 +73,16 @@ QString withoutTrailingSeparator(QString path) {
     return path;
 }
 
+// Where the last folder separator of a path lies ("/", and the platform's own), or -1.
+qsizetype lastSeparator(const QString& path) {
+    return qMax(path.lastIndexOf(u'/'), path.lastIndexOf(Separator()));
+}
+
 #ifndef Q_OS_WIN
 // The last part of a path, trailing separators ignored.
 QString lastName(const QString& path) {
     const QString trimmed = withoutTrailingSeparator(path);
-    const qsizetype cut = std::max(trimmed.lastIndexOf(u'/'), trimmed.lastIndexOf(Separator()));
-    return trimmed.mid(cut + 1);
+    return trimmed.mid(lastSeparator(trimmed) + 1);
 }
 
 bool isHiddenName(const QString& name) {
@@ -543,16 +547,12 @@ QString temporaryNameFor(const QString& target) {
 }  // namespace
 
 bool HasFolderSeparator(const QString& text) {
-#ifdef Q_OS_WIN
-    if (text.contains(u'\\')) return true;
-#endif
-    return text.contains(u'/');
+    return lastSeparator(text) >= 0;
 }
 
 QString FolderPart(const QString& path) {
-    qsizetype cut = path.lastIndexOf(u'/');
+    qsizetype cut = lastSeparator(path);
 #ifdef Q_OS_WIN
-    cut = qMax(cut, path.lastIndexOf(u'\\'));
     // "C:name" lies in the drive's current folder, not the program's.
     if (cut < 0 && path.size() >= 2 && path.at(1) == u':') cut = 1;
 #endif
@@ -620,7 +620,9 @@ void SyncFolder(const QString&) {
 }
 #else
 StagedFile::StagedFile(const QString& target) : target_(target) {
-    if (!nativePath(target)) fail(ENOENT);
+    const auto native = nativePath(target);
+    if (!native) fail(ENOENT);
+    nativeTarget_ = *native;
     for (int attempt = 0;; ++attempt) {
         temporary_ = temporaryNameFor(target);
         nativeTemporary_ = temporary_.toUtf8();
@@ -668,7 +670,7 @@ void StagedFile::sync() {
 }
 
 void StagedFile::place() {
-    if (::rename(nativeTemporary_.constData(), target_.toUtf8().constData()) != 0) fail(errno);
+    if (::rename(nativeTemporary_.constData(), nativeTarget_.constData()) != 0) fail(errno);
     placed_ = true;
 }
 

@@ -182,6 +182,7 @@ private:
 
     QString target_;
     QString temporary_;
+    QByteArray nativeTarget_;
     QByteArray nativeTemporary_;
     qintptr handle_ = -1;
     bool placed_ = false;

@@ -35,6 +35,22 @@ public:
         stop.writing_.append(file->temporaryPath());
         return file;
     }
+    // A new temporary file for the target holding the value, not yet forced to the disk; nothing
+    // when the run was stopped. A file that cannot be written is removed before the failure goes
+    // on.
+    static std::unique_ptr<platform::StagedFile> createWritten(DownloadStop& stop,
+                                                               const QString& target,
+                                                               const char* data, qint64 size) {
+        auto file = create(stop, target);
+        if (!file) return nullptr;
+        try {
+            file->write(data, size);
+        } catch (...) {
+            drop(stop, file);
+            throw;
+        }
+        return file;
+    }
     // Renames the synced file over its target; false when the run was stopped.
     static bool place(DownloadStop& stop, platform::StagedFile& file) {
         std::lock_guard lock(stop.mutex_);
@@ -144,9 +160,6 @@ public:
     }
 
     qint64 files() const { return files_; }
-    // The folders that files were placed in, in the order first used: the prefix or the extension
-    // may name a folder of its own.
-    const QStringList& folders() const { return folders_; }
     qint64 bytes() const { return bytes_; }
     bool stopped() const { return stopped_; }
 
@@ -175,9 +188,9 @@ private:
             bool stopped = false;
             try {
                 if (!entry->file) {
-                    created = DownloadFileGuard::create(stop_, entry->target);
+                    created = DownloadFileGuard::createWritten(
+                        stop_, entry->target, entry->data.constData(), entry->size);
                     stopped = !created;
-                    if (created) created->write(entry->data.constData(), entry->size);
                 }
                 if (created)
                     created->sync();
@@ -242,9 +255,6 @@ private:
                 }
                 ++files_;
                 bytes_ += entry.size;
-                QString folder = platform::FolderPart(entry.file->target());
-                if (folder.isEmpty()) folder = QStringLiteral(".");
-                if (!folders_.contains(folder)) folders_.append(folder);
                 if (fileWritten_) fileWritten_(entry.file->target());
             } catch (...) {
                 failure_ = std::current_exception();
@@ -272,7 +282,6 @@ private:
     std::exception_ptr failure_;
     qint64 files_ = 0;
     qint64 bytes_ = 0;
-    QStringList folders_;
     std::vector<std::thread> threads_;
 };
 
@@ -338,15 +347,8 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
                     if (!placer.add(target, row[0], size)) break;
                     continue;
                 }
-                auto file = DownloadFileGuard::create(stopper, target);
-                if (!file) break;
-                try {
-                    file->write(row[0], size);
-                } catch (...) {
-                    DownloadFileGuard::drop(stopper, file);
-                    throw;
-                }
-                if (!placer.add(std::move(file), size)) break;
+                auto file = DownloadFileGuard::createWritten(stopper, target, row[0], size);
+                if (!file || !placer.add(std::move(file), size)) break;
             }
             if (!stopper.discarded() && mysql_errno(mysql) != 0) throw c.lastFailure();
         } catch (...) {
@@ -362,15 +364,15 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         result.files = placer.files();
         result.bytes = placer.bytes();
         result.stopped = placer.stopped() || stopper.discarded();
-        // The renames themselves reach the disk with their folder: once for the whole run. A run
-        // that the program's end stopped does not wait for it.
-        if (!result.stopped) {
-            for (const QString& placed : placer.folders()) {
-                try {
-                    platform::SyncFolder(placed);
-                } catch (...) {
-                    if (!failure) failure = std::current_exception();
-                }
+        // The renames themselves reach the disk with their folder: once for the whole run. Every
+        // name lies in one folder, the prefix's own folder part included, since the extension
+        // holds no separator. A run that the program's end stopped does not wait for it.
+        if (result.files > 0 && !result.stopped) {
+            try {
+                platform::SyncFolder(
+                    platform::FolderPart(DownloadFileName(folder, prefix, 1, extension)));
+            } catch (...) {
+                if (!failure) failure = std::current_exception();
             }
         }
     }

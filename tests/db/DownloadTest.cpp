@@ -26,6 +26,19 @@ protected:
         return DownloadBlobs(*c, table, field, prefix, folder.isEmpty() ? dir_.path() : folder,
                              extension);
     }
+    // The failure that a download ends with; one that goes through fails the test.
+    static Failure failureOf(Connection& c, const QString& table, const QString& field,
+                             const QString& prefix, const QString& folder,
+                             const QString& extension) {
+        try {
+            DownloadBlobs(c, table, field, prefix, folder, extension);
+        } catch (const Failure& f) {
+            return f;
+        }
+        ADD_FAILURE() << "the download of " << table.toStdString() << "." << field.toStdString()
+                      << " into " << folder.toStdString() << " went through";
+        return Failure(-1, QString());
+    }
     QString at(const QString& name) const { return dir_.path() + QDir::separator() + name; }
     QStringList written() const {
         return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -90,15 +103,11 @@ TEST_F(DownloadTest, AnExtensionWithAFolderSeparatorIsRefusedBeforeAnyFile) {
     ASSERT_TRUE(QDir().mkpath(folder + "/p1.x"));
     ASSERT_TRUE(QDir().mkpath(folder + "/p2.x"));
     auto c = OpenDownloadConnection(profile());
-    try {
-        DownloadBlobs(*c, "pics", "data", "p", folder, "x/../../y");
-        ADD_FAILURE() << "downloaded with a separator in the extension";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number, Failure::kBadFileName);
-        EXPECT_EQ(f.description,
-                  "The extension \"x/../../y\" holds a folder separator, so the files of different "
-                  "rows could get one name.");
-    }
+    const Failure f = failureOf(*c, "pics", "data", "p", folder, "x/../../y");
+    EXPECT_EQ(f.number, Failure::kBadFileName);
+    EXPECT_EQ(f.description,
+              "The extension \"x/../../y\" holds a folder separator, so the files of different "
+              "rows could get one name.");
     EXPECT_EQ(QDir(outer.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{"out"});
     EXPECT_EQ(
@@ -219,13 +228,9 @@ TEST_F(DownloadTest, FailuresCarryTheReason) {
     };
     for (const Case& c : cases) {
         auto connection = OpenDownloadConnection(profile());
-        try {
-            DownloadBlobs(*connection, c.table, c.field, "p", c.folder, "bin");
-            ADD_FAILURE() << "downloaded " << c.table.toStdString() << "." << c.field.toStdString();
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.number, c.number) << f.description.toStdString();
-            EXPECT_FALSE(f.description.isEmpty());
-        }
+        const Failure f = failureOf(*connection, c.table, c.field, "p", c.folder, "bin");
+        EXPECT_EQ(f.number, c.number) << f.description.toStdString();
+        EXPECT_FALSE(f.description.isEmpty());
     }
     EXPECT_TRUE(written().isEmpty());
 }
@@ -304,15 +309,11 @@ TEST_F(DownloadTest, FullDiskIsReportedWithTheSystemsTextAndLeavesOnlyWholeFiles
     exec(QStringLiteral("INSERT INTO pics VALUES (1, REPEAT('a', %1)), (2, REPEAT('b', 12000))")
              .arg(first));
     auto c = OpenDownloadConnection(profile());
-    try {
-        DownloadBlobs(*c, "pics", "data", "p", disk.path(), "bin");
-        ADD_FAILURE() << "a full disk took every file";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
-        const QString name = disk.path() + QDir::separator() + "p2.bin";
-        EXPECT_EQ(f.description,
-                  "The file \"" + name + "\" could not be written: No space left on device");
-    }
+    const Failure f = failureOf(*c, "pics", "data", "p", disk.path(), "bin");
+    EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+    const QString name = disk.path() + QDir::separator() + "p2.bin";
+    EXPECT_EQ(f.description,
+              "The file \"" + name + "\" could not be written: No space left on device");
     EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
               QStringList({"p1.bin"}));
     EXPECT_EQ(contents(disk.path() + "/p1.bin"), QByteArray(first, 'a'));
@@ -349,15 +350,11 @@ TEST_F(DownloadTest, AFileThatCannotBePlacedStopsTheRunWithTheSystemsWords) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("v3.bin"));
     auto c = OpenDownloadConnection(profile());
 
-    try {
-        DownloadBlobs(*c, "pics", "data", "v", dir_.path(), "bin");
-        ADD_FAILURE() << "the download went through";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
-        EXPECT_TRUE(f.description.contains(at("v3.bin")));
-        EXPECT_TRUE(f.description.endsWith(QString::fromLocal8Bit(std::strerror(EISDIR))))
-            << f.description.toStdString();
-    }
+    const Failure f = failureOf(*c, "pics", "data", "v", dir_.path(), "bin");
+    EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+    EXPECT_TRUE(f.description.contains(at("v3.bin")));
+    EXPECT_TRUE(f.description.endsWith(QString::fromLocal8Bit(std::strerror(EISDIR))))
+        << f.description.toStdString();
 
     // The two files before it are whole; nothing after it and no temporary file was left.
     EXPECT_EQ(written(), QStringList({"v1.bin", "v2.bin"}));
