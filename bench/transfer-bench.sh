@@ -8,7 +8,10 @@
 # it reports them. Runs alternate between the contenders within each round, the order shifting
 # from round to round; every run prints its seconds, throughput and peak memory, and the end
 # prints the medians per table and contender, the engine's throughput as a multiple of the
-# others', and its peak memory against 1.5 x the largest value + 32 MiB.
+# others', and its peak memory against 1.5 x the largest value + 32 MiB. Each run also shows the
+# processor time it took (user + system, start-up included) and, for a server on this machine,
+# the server's processor time meanwhile: where the two come close to the number of processors
+# times the run's length, the clients are limited by the processors, not by waiting.
 #
 #   bench/transfer-bench.sh [BUILD_DIR]
 #
@@ -94,6 +97,28 @@ field() {  # name, JSON line
     sed -E "s/.*\"$1\":([0-9.]+).*/\1/" <<<"$2"
 }
 
+# The server's process, when it runs on this machine and listens at the port.
+server_pid=$(pgrep -f -- "mariadbd.*--port=$port( |$)" | head -n 1 || true)
+server_cpu() {  # seconds of processor time the server has taken so far, or nothing
+    [ -n "$server_pid" ] && [ -r "/proc/$server_pid/stat" ] || return 0
+    # Fields 14 and 15 after the command name (which may hold blanks) are user and system time.
+    sed -E 's/^.*\) //' "/proc/$server_pid/stat" |
+        awk -v hz="$(getconf CLK_TCK)" '{ printf "%.3f", ($12 + $13) / hz }'
+}
+# Runs the command with its output to a file and prints the processor time its processes took.
+cpu_of() {  # output file, command...
+    local out=$1
+    shift
+    # A subshell's own "times" line 2 is what its finished children took; "times" must not run in
+    # a pipeline, whose part would be a process of its own without children.
+    (
+        "$@" >"$out"
+        times >"$out.times"
+    )
+    sed -n 2p "$out.times" |
+        awk '{ n = 0; for (i = 1; i <= 2; i++) { split($i, t, "m"); n += t[1] * 60 + t[2] } printf "%.3f", n }'
+}
+
 # One run: op, data set, contender, round, largest value in bytes, then the command. Prints the run's
 # figures and keeps its JSON line for the medians.
 measure() {
@@ -104,11 +129,17 @@ measure() {
     # times more to fill on some virtual machines, and would be charged to whichever contender
     # reaches it first. Dropping the clean cache (as root) gives every run the same start.
     { echo 1 >/proc/sys/vm/drop_caches; } 2>/dev/null || true
-    local line
-    line=$("$@")
-    printf '%-8s %-13s %-15s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB\n' "$op" "$set" "$mode" \
-        "$round" "$(field seconds "$line")" "$(field mb_per_s "$line")" "$(field peak_rss_mb "$line")"
-    printf '%s\t%s\t%s\t%s\t%s\n' "$op" "$set" "$mode" "$largest" "$line" >>"$results"
+    local line cpu before after server=
+    before=$(server_cpu)
+    cpu=$(cpu_of "$work/run.json" "$@")
+    after=$(server_cpu)
+    line=$(cat "$work/run.json")
+    [ -z "$before" ] || server=$(awk -v a="$before" -v b="$after" 'BEGIN { printf "%.3f", b - a }')
+    printf '%-8s %-13s %-15s round %d: %9.3f s %9.1f MiB/s   peak %8.1f MiB   cpu %6.3f s%s\n' \
+        "$op" "$set" "$mode" "$round" "$(field seconds "$line")" "$(field mb_per_s "$line")" \
+        "$(field peak_rss_mb "$line")" "$cpu" "${server:+   server cpu $server s}"
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$op" "$set" "$mode" "$largest" "$cpu" "${server:--1}" \
+        "$line" >>"$results"
 }
 
 # Each download writes into a new folder; the folders of a round are deleted after its downloads.
@@ -166,21 +197,25 @@ for ((round = 1; round <= rounds; round++)); do
 done
 
 echo
-echo "== medians of $rounds round(s)"
+echo "== medians of $rounds round(s) on $(nproc) processor(s)"
 "$python" - "$results" <<'PY'
 import json, statistics, sys
 runs = {}
 largest = {}
 for row in open(sys.argv[1]):
-    op, data, mode, big, line = row.rstrip("\n").split("\t", 4)
-    runs.setdefault((op, data), {}).setdefault(mode, []).append(json.loads(line))
+    op, data, mode, big, cpu, server, line = row.rstrip("\n").split("\t", 6)
+    run = json.loads(line)
+    run["cpu"], run["server_cpu"] = float(cpu), float(server)
+    runs.setdefault((op, data), {}).setdefault(mode, []).append(run)
     largest[(op, data)] = int(big)
 for (op, data), modes in runs.items():
-    med = {m: {k: statistics.median(r[k] for r in rs) for k in ("seconds", "mb_per_s", "peak_rss_mb")}
+    med = {m: {k: statistics.median(r[k] for r in rs)
+               for k in ("seconds", "mb_per_s", "peak_rss_mb", "cpu", "server_cpu")}
            for m, rs in modes.items()}
     for m, f in med.items():
-        print("%-8s %-13s %-15s median: %9.3f s %9.1f MiB/s   peak %8.1f MiB"
-              % (op, data, m, f["seconds"], f["mb_per_s"], f["peak_rss_mb"]))
+        server = "   server cpu %6.3f s" % f["server_cpu"] if f["server_cpu"] >= 0 else ""
+        print("%-8s %-13s %-15s median: %9.3f s %9.1f MiB/s   peak %8.1f MiB   cpu %6.3f s%s"
+              % (op, data, m, f["seconds"], f["mb_per_s"], f["peak_rss_mb"], f["cpu"], server))
     engine = med.get("engine")
     for other in ("script", "script+tls", "script+tls+sync", "raw"):
         if engine and other in med and med[other]["mb_per_s"] > 0:
