@@ -1,6 +1,6 @@
 #include "RawTransfer.h"
 
-#include "db/ClearTextRefusal.h"
+#include "db/Connection.h"
 
 #include <fcntl.h>
 #include <mysql.h>
@@ -34,11 +34,7 @@ MysqlPtr connect(const RawLogin& login, bool compressed) {
     mysql_optionsv(mysql.get(), MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
     if (compressed) mysql_optionsv(mysql.get(), MYSQL_OPT_COMPRESS, nullptr);
     // The same protection as the program's connections, so both pay for the same encryption.
-    const my_bool on = 1, off = 0;
-    mysql_optionsv(mysql.get(), MYSQL_OPT_SSL_ENFORCE, &on);
-    mysql_optionsv(mysql.get(), MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &off);
-    mysql_optionsv(mysql.get(), MYSQL_OPT_LOCAL_INFILE, &off);
-    mysql_optionsv(mysql.get(), MARIADB_OPT_RESTRICTED_AUTH, AllowedAuthenticationMethods());
+    ProtectSession(mysql.get(), true);
     if (!mysql_real_connect(mysql.get(), login.host.c_str(), login.user.c_str(),
                             login.password.c_str(), login.database.c_str(), login.port, nullptr, 0))
         fail(mysql_error(mysql.get()));

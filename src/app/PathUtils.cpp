@@ -1,13 +1,10 @@
 #include "app/PathUtils.h"
 
-#include <algorithm>
-
 #include "app/Failure.h"
 #include "app/Platform.h"
 
 namespace {
 constexpr int kDesktop = 0;
-constexpr int kBadFileName = 52;
 
 bool isNormalFile(const platform::PathFacts& facts) {
     return facts.regularFile && !facts.folder &&
@@ -36,9 +33,8 @@ QString GetDesktopFolder() {
 
 bool FileExists(const QString& pathOrPattern) {
     if (pathOrPattern.contains(QChar(0)))
-        throw Failure(kBadFileName, QStringLiteral("Bad file name or number"));
-    const QChar sep = platform::Separator();
-    const qsizetype cut = std::max(pathOrPattern.lastIndexOf(sep), pathOrPattern.lastIndexOf(u'/'));
+        throw Failure(Failure::kBadFileName, QStringLiteral("Bad file name or number"));
+    const qsizetype cut = platform::LastSeparator(pathOrPattern);
     const QString name = pathOrPattern.mid(cut + 1);
     // An empty text or a path that ends in a separator names a folder, not a file.
     if (name.isEmpty()) return false;

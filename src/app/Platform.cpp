@@ -73,16 +73,11 @@ QString withoutTrailingSeparator(QString path) {
     return path;
 }
 
-// Where the last folder separator of a path lies ("/", and the platform's own), or -1.
-qsizetype lastSeparator(const QString& path) {
-    return qMax(path.lastIndexOf(u'/'), path.lastIndexOf(Separator()));
-}
-
 #ifndef Q_OS_WIN
 // The last part of a path, trailing separators ignored.
 QString lastName(const QString& path) {
     const QString trimmed = withoutTrailingSeparator(path);
-    return trimmed.mid(lastSeparator(trimmed) + 1);
+    return trimmed.mid(LastSeparator(trimmed) + 1);
 }
 
 bool isHiddenName(const QString& name) {
@@ -546,12 +541,16 @@ QString temporaryNameFor(const QString& target) {
 }
 }  // namespace
 
+qsizetype LastSeparator(const QString& path) {
+    return qMax(path.lastIndexOf(u'/'), path.lastIndexOf(Separator()));
+}
+
 bool HasFolderSeparator(const QString& text) {
-    return lastSeparator(text) >= 0;
+    return LastSeparator(text) >= 0;
 }
 
 QString FolderPart(const QString& path) {
-    qsizetype cut = lastSeparator(path);
+    qsizetype cut = LastSeparator(path);
 #ifdef Q_OS_WIN
     // "C:name" lies in the drive's current folder, not the program's.
     if (cut < 0 && path.size() >= 2 && path.at(1) == u':') cut = 1;

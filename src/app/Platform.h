@@ -145,6 +145,9 @@ std::optional<FileStamp> StampOfOpenFile(const QFileDevice& file);
 // The stamp of the file that the path names now; nothing when there is none.
 std::optional<FileStamp> StampOfPath(const QString& path);
 
+// Where the last folder separator of a path lies ("/", and the platform's own), or -1.
+qsizetype LastSeparator(const QString& path);
+
 // Whether a text holds a character that separates folders in a path.
 bool HasFolderSeparator(const QString& text);
 

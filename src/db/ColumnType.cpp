@@ -3,9 +3,6 @@
 #include "app/AppInfo.h"
 
 namespace {
-// The character set number that marks a column as bytes rather than text.
-constexpr unsigned int kBinaryCharset = 63;
-
 int bySign(const MYSQL_FIELD& f, int signedType, int unsignedType) {
     return (f.flags & UNSIGNED_FLAG) ? unsignedType : signedType;
 }

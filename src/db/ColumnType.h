@@ -32,6 +32,9 @@ constexpr int kVarBinary = 204;
 constexpr int kLongVarBinary = 205;
 }  // namespace ado
 
+// The character set number that marks a column as bytes rather than text.
+constexpr unsigned int kBinaryCharset = 63;
+
 // The type code of a result column: binary strings by their binary character set, text by any
 // other; integers by size and sign.
 int AdoTypeOf(const MYSQL_FIELD& f);

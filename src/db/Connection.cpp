@@ -83,21 +83,9 @@ MYSQL* connectOnce(const Login& login, Transport transport, const QString& host)
     mysql_optionsv(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &kClientMaxPacket);
     mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     if (login.compressed) mysql_optionsv(mysql, MYSQL_OPT_COMPRESS, nullptr);
-    // A server must not be able to ask for the user's files.
-    const my_bool off = 0;
-    mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &off);
-    mysql_optionsv(mysql, MARIADB_OPT_RESTRICTED_AUTH, AllowedAuthenticationMethods());
-    // Plug-ins come from the library's own folder only.
-    mysql_optionsv(mysql, MYSQL_PLUGIN_DIR, MARIADB_PLUGINDIR);
-
-    unsigned int protocol = MYSQL_PROTOCOL_SOCKET;
-    if (transport == Transport::Tcp) {
-        protocol = MYSQL_PROTOCOL_TCP;
-        // Encrypted whenever the server offers TLS, in clear with one that does not.
-        const my_bool on = 1;
-        mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &on);
-        mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &off);
-    }
+    ProtectSession(mysql, transport == Transport::Tcp);
+    const unsigned int protocol =
+        transport == Transport::Tcp ? MYSQL_PROTOCOL_TCP : MYSQL_PROTOCOL_SOCKET;
     mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
 
     TakeRefusedClearTextMethod();
@@ -116,6 +104,21 @@ MYSQL* connectOnce(const Login& login, Transport transport, const QString& host)
     return guard.release();
 }
 }  // namespace
+
+void ProtectSession(MYSQL* mysql, bool overTcp) {
+    // A server must not be able to ask for the user's files.
+    const my_bool off = 0;
+    mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &off);
+    mysql_optionsv(mysql, MARIADB_OPT_RESTRICTED_AUTH, AllowedAuthenticationMethods());
+    // Plug-ins come from the library's own folder only.
+    mysql_optionsv(mysql, MYSQL_PLUGIN_DIR, MARIADB_PLUGINDIR);
+    if (overTcp) {
+        // Encrypted whenever the server offers TLS, in clear with one that does not.
+        const my_bool on = 1;
+        mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &on);
+        mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &off);
+    }
+}
 
 Connection::Connection() = default;
 

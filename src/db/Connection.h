@@ -8,6 +8,12 @@
 
 #include "app/Failure.h"
 
+// Sets the protections every session of the program has on a handle not yet connected: no files
+// sent at the server's request, only authentication methods that keep the password from the
+// wire, plug-ins from the library's own folder, and over TCP encryption whenever the server
+// offers it.
+void ProtectSession(MYSQL* mysql, bool overTcp);
+
 // One session with the server, opened from a connection string and the few connection properties
 // the program sets before opening. It is closed when the object goes, so no connection outlives the
 // action that made it.

@@ -27,22 +27,19 @@ bool DownloadStop::discarded() const {
 // and removes it, or comes after the file is in place, and no file appears after it.
 class DownloadFileGuard {
 public:
-    // A new temporary file for the target; nothing when the run was stopped.
-    static std::unique_ptr<platform::StagedFile> create(DownloadStop& stop, const QString& target) {
-        std::lock_guard lock(stop.mutex_);
-        if (stop.discarded_) return nullptr;
-        auto file = std::make_unique<platform::StagedFile>(target);
-        stop.writing_.append(file->temporaryPath());
-        return file;
-    }
     // A new temporary file for the target holding the value, not yet forced to the disk; nothing
     // when the run was stopped. A file that cannot be written is removed before the failure goes
     // on.
     static std::unique_ptr<platform::StagedFile> createWritten(DownloadStop& stop,
                                                                const QString& target,
                                                                const char* data, qint64 size) {
-        auto file = create(stop, target);
-        if (!file) return nullptr;
+        std::unique_ptr<platform::StagedFile> file;
+        {
+            std::lock_guard lock(stop.mutex_);
+            if (stop.discarded_) return nullptr;
+            file = std::make_unique<platform::StagedFile>(target);
+            stop.writing_.append(file->temporaryPath());
+        }
         try {
             file->write(data, size);
         } catch (...) {
@@ -85,10 +82,9 @@ constexpr std::size_t kMaxUnplaced = 32;
 // Values up to this size are copied and left to the file threads while the next rows are
 // received; larger ones are written by the receiving thread before it reads on, so that memory
 // holds the value being received and at most a few small copies: peak memory stays within the
-// largest value and a fixed amount.
+// largest value and a fixed amount. The copies waiting for their files take at most this much
+// together, too.
 constexpr qint64 kHandOverBytes = qint64{8} * 1024 * 1024;
-// The copies waiting for their files take at most this much.
-constexpr qint64 kHandOverBudget = kHandOverBytes;
 
 // The disk side of a download: takes values in row order, either as files already written or as
 // copies still to be written, creates and writes the copies and forces every file to the disk on a
@@ -136,7 +132,7 @@ public:
         std::unique_lock lock(mutex_);
         progress_.wait(lock, [&] {
             return ended_ ||
-                   (unplaced_.size() < kMaxUnplaced && handedOver_ + size <= kHandOverBudget);
+                   (unplaced_.size() < kMaxUnplaced && handedOver_ + size <= kHandOverBytes);
         });
         if (ended_) return false;
         auto entry = std::make_unique<Entry>();
@@ -161,7 +157,6 @@ public:
 
     qint64 files() const { return files_; }
     qint64 bytes() const { return bytes_; }
-    bool stopped() const { return stopped_; }
 
 private:
     enum class State { Written, Synced, Failed };
@@ -185,17 +180,14 @@ private:
             lock.unlock();
             std::exception_ptr failure;
             std::unique_ptr<platform::StagedFile> created;
-            bool stopped = false;
+            platform::StagedFile* file = entry->file.get();
             try {
-                if (!entry->file) {
+                if (!file) {
                     created = DownloadFileGuard::createWritten(
                         stop_, entry->target, entry->data.constData(), entry->size);
-                    stopped = !created;
+                    file = created.get();
                 }
-                if (created)
-                    created->sync();
-                else if (!stopped)
-                    entry->file->sync();
+                if (file) file->sync();
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -207,8 +199,8 @@ private:
                 if (failure) DownloadFileGuard::drop(stop_, created);
                 entry->file = std::move(created);
             }
-            if (stopped) {
-                stopped_ = true;
+            if (!file && !failure) {
+                // The run was stopped before the copy's file was made.
                 ended_ = true;
                 progress_.notify_all();
                 continue;
@@ -249,7 +241,6 @@ private:
             try {
                 if (entry.state == State::Failed) std::rethrow_exception(entry.failure);
                 if (!DownloadFileGuard::place(stop_, *entry.file)) {
-                    stopped_ = true;
                     ended_ = true;
                     return;
                 }
@@ -278,7 +269,6 @@ private:
     qint64 handedOver_ = 0;  // bytes of the copies not yet written
     bool ended_ = false;
     bool quit_ = false;
-    bool stopped_ = false;
     std::exception_ptr failure_;
     qint64 files_ = 0;
     qint64 bytes_ = 0;
@@ -363,7 +353,8 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         }
         result.files = placer.files();
         result.bytes = placer.bytes();
-        result.stopped = placer.stopped() || stopper.discarded();
+        // Placing ends without a failure only when the run was stopped.
+        result.stopped = stopper.discarded();
         // The renames themselves reach the disk with their folder: once for the whole run. Every
         // name lies in one folder, the prefix's own folder part included, since the extension
         // holds no separator. A run that the program's end stopped does not wait for it.

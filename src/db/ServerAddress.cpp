@@ -1,11 +1,14 @@
 #include "db/ServerAddress.h"
 
+#include <errmsg.h>
+
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QRegularExpression>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/Failure.h"
@@ -47,12 +50,14 @@ HostLookup& lookupOverride() {
 QStringList systemLookup(const QString& host) {
     const QHostInfo info = QHostInfo::fromName(host);
     if (info.error() != QHostInfo::NoError)
-        throw Failure(2005, QStringLiteral("The server name \"%1\" could not be found: %2")
-                                .arg(host, info.errorString()));
+        throw Failure(CR_UNKNOWN_HOST,
+                      QStringLiteral("The server name \"%1\" could not be found: %2")
+                          .arg(host, info.errorString()));
     QStringList out;
     for (const QHostAddress& a : info.addresses()) out << a.toString();
     if (out.isEmpty())
-        throw Failure(2005, QStringLiteral("The server name \"%1\" has no address.").arg(host));
+        throw Failure(CR_UNKNOWN_HOST,
+                      QStringLiteral("The server name \"%1\" has no address.").arg(host));
     return out;
 }
 
@@ -86,17 +91,17 @@ QStringList ResolveHost(const QString& host, int timeoutSeconds) {
         std::condition_variable done;
         bool finished = false;
         QStringList addresses;
-        std::unique_ptr<Failure> failure;
+        std::optional<Failure> failure;
     };
     auto state = std::make_shared<Lookup>();
     HostLookup lookup = lookupOverride() ? lookupOverride() : HostLookup(systemLookup);
     std::thread([state, lookup, host] {
         QStringList addresses;
-        std::unique_ptr<Failure> failure;
+        std::optional<Failure> failure;
         try {
             addresses = lookup(host);
         } catch (const Failure& f) {
-            failure = std::make_unique<Failure>(f);
+            failure = f;
         }
         std::lock_guard<std::mutex> lock(state->mutex);
         state->addresses = std::move(addresses);
@@ -108,12 +113,13 @@ QStringList ResolveHost(const QString& host, int timeoutSeconds) {
     std::unique_lock<std::mutex> lock(state->mutex);
     if (!state->done.wait_for(lock, std::chrono::seconds(timeoutSeconds),
                               [&] { return state->finished; }))
-        throw Failure(2005, QStringLiteral("The server name \"%1\" could not be resolved within "
-                                           "%2 %3.")
-                                .arg(host)
-                                .arg(timeoutSeconds)
-                                .arg(timeoutSeconds == 1 ? QStringLiteral("second")
-                                                         : QStringLiteral("seconds")));
+        throw Failure(
+            CR_UNKNOWN_HOST,
+            QStringLiteral("The server name \"%1\" could not be resolved within "
+                           "%2 %3.")
+                .arg(host)
+                .arg(timeoutSeconds)
+                .arg(timeoutSeconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds")));
     if (state->failure) throw *state->failure;
     return state->addresses;
 }

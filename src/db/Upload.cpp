@@ -7,6 +7,8 @@
 
 #include "app/FileFailure.h"
 #include "app/Platform.h"
+#include "db/ColumnType.h"
+#include "db/Download.h"
 #include "db/Statement.h"
 
 namespace {
@@ -36,11 +38,10 @@ Failure tooLargeFailure(const QString& path, qint64 size, qint64 limit) {
 // to the server, which refuses in strict mode what they cannot hold.
 void refuseConvertingColumn(Connection& c, const QString& table, const QString& field,
                             const QString& path, qint64 size) {
-    const PreparedStatement select(c, QStringLiteral("SELECT ") + QuoteIdentifier(field) +
-                                          QStringLiteral(" FROM ") + QuoteIdentifier(table));
+    const PreparedStatement select(c, DownloadStatement(table, field));
     if (select.fieldCount() == 0) return;
     const MYSQL_FIELD& column = select.field(0);
-    const bool binary = column.charsetnr == 63;
+    const bool binary = column.charsetnr == kBinaryCharset;
     const bool enumOrSet = (column.flags & (ENUM_FLAG | SET_FLAG)) != 0;
     bool keepsBytes = false;
     switch (column.type) {
@@ -83,12 +84,8 @@ Failure changedFailure(const QString& path) {
 // the bytes reach the server in file order with bounded memory.
 class ChunkSender {
 public:
-    ChunkSender(QFile& file, const QString& path, const PreparedStatement& statement,
-                qint64 pieceBytes)
-        : file_(file),
-          path_(path),
-          statement_(statement),
-          buffer_(static_cast<size_t>(pieceBytes)) {}
+    ChunkSender(QFile& file, const PreparedStatement& statement, qint64 pieceBytes)
+        : file_(file), statement_(statement), buffer_(static_cast<size_t>(pieceBytes)) {}
 
     // Reads the next bytes of the file; a file that ends before them has changed.
     void append(qint64 bytes) {
@@ -96,8 +93,8 @@ public:
             if (filled_ == static_cast<qint64>(buffer_.size())) flush();
             const qint64 want = std::min(bytes, static_cast<qint64>(buffer_.size()) - filled_);
             const qint64 got = file_.read(buffer_.data() + filled_, want);
-            if (got < 0) throw FileFailure(FileAction::Read, path_, file_);
-            if (got < want) throw changedFailure(path_);
+            if (got < 0) throw FileFailure(FileAction::Read, file_.fileName(), file_);
+            if (got < want) throw changedFailure(file_.fileName());
             filled_ += got;
             bytes -= got;
         }
@@ -107,7 +104,7 @@ public:
     bool atEnd() {
         char extra = 0;
         const qint64 got = file_.read(&extra, 1);
-        if (got < 0) throw FileFailure(FileAction::Read, path_, file_);
+        if (got < 0) throw FileFailure(FileAction::Read, file_.fileName(), file_);
         return got == 0;
     }
 
@@ -121,7 +118,6 @@ public:
 
 private:
     QFile& file_;
-    const QString& path_;
     const PreparedStatement& statement_;
     std::vector<char> buffer_;
     qint64 filled_ = 0;
@@ -205,7 +201,7 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
     OwnTransaction transaction(c);
     const qint64 wholeChunks = size / kUploadChunkBytes;
     const qint64 remainder = size % kUploadChunkBytes;
-    ChunkSender sender(file, path, statement, LongDataPieceBytes(limit, c.compressed()));
+    ChunkSender sender(file, statement, LongDataPieceBytes(limit, c.compressed()));
     if (remainder != 0) sender.append(remainder);
 
     events.progressRange(0, wholeChunks > 1 ? static_cast<int>(wholeChunks) : 1);

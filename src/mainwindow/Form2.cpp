@@ -346,14 +346,13 @@ void Form2::ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QS
 void Form2::setBusy(bool busy) {
     // Runs can nest (a folder dropped while a folder add or an upload goes on): the window stays
     // busy until the outermost one ends.
+    const bool wasBusy = isBusy();
     busyDepth_ = busy ? busyDepth_ + 1 : std::max(0, busyDepth_ - 1);
-    const bool wasBusy = busy_;
-    busy_ = busyDepth_ > 0;
-    if (busy_ == wasBusy) return;
+    if (isBusy() == wasBusy) return;
     for (QPushButton* b :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
-        b->setEnabled(!busy_);
-    if (busy_)
+        b->setEnabled(!isBusy());
+    if (isBusy())
         pointer_.setHourglass();
     else
         pointer_.setDefault();

@@ -40,7 +40,7 @@ public:
     void showWindow();
     WindowPointer& pointer() { return pointer_; }
     // True while a download, an upload or a folder add runs.
-    bool isBusy() const { return busy_; }
+    bool isBusy() const { return busyDepth_ > 0; }
 
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
@@ -88,6 +88,5 @@ private:
     HoverRules* hover_ = nullptr;
     ChangeHandlers* changes_ = nullptr;
     bool shownBefore_ = false;
-    bool busy_ = false;
     int busyDepth_ = 0;
 };

@@ -17,7 +17,6 @@ protected:
 
 private:
     std::function<void()> click_;
-    // A mouse press is on its way to a release, and whether it already moved the selection.
-    bool pressing_ = false;
+    // Whether the selection moved since the last mouse press.
     bool movedByPress_ = false;
 };

@@ -1,9 +1,18 @@
 #include "mainwindow/WorkerThread.h"
 
 #include <QCoreApplication>
+#include <QObject>
 #include <QEvent>
 #include <QEventLoop>
 #include <atomic>
+
+namespace {
+// Drops user input to every window while it is installed on the application.
+class InputBlocker : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+}  // namespace
 
 bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     if (!watched->isWidgetType() && !watched->isWindowType()) return false;

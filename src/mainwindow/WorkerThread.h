@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QObject>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -50,10 +49,4 @@ private:
     std::exception_ptr failure_;
     bool quit_ = false;
     std::thread thread_;  // last, so that it starts once every member above is ready
-};
-
-// Drops user input to every window while it is installed on the application.
-class InputBlocker : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -11,7 +11,6 @@
 
 namespace {
 bool writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(path.left(path.lastIndexOf(u'/')));
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size() && file.flush();
@@ -24,7 +23,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString root = QFile::decodeName(argv[1]);
-    bool ok = writeFile(root + QStringLiteral("/scalable/apps/vantrelle.svg"), AppIconSvg());
+    const QString scalable = root + QStringLiteral("/scalable/apps");
+    bool ok = QDir().mkpath(scalable) &&
+              writeFile(scalable + QStringLiteral("/vantrelle.svg"), AppIconSvg());
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString folder = root + QStringLiteral("/%1x%1/apps").arg(size);
         ok = QDir().mkpath(folder) &&
