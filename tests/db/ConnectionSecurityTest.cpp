@@ -13,8 +13,8 @@
 #include "db/Download.h"
 #include "db/Openers.h"
 #include "db/Upload.h"
+#include "support/ExpectFailure.h"
 #include "support/FakeServer.h"
-#include "support/QtPrinters.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -28,9 +28,7 @@ const bool kDefaultSocketSet = [] {
 }();
 
 QString SessionStatus(Connection& c, const QString& name) {
-    ResultPtr r = QueryBuffered(c, QStringLiteral("SHOW SESSION STATUS LIKE '%1'").arg(name));
-    MYSQL_ROW row = mysql_fetch_row(r.get());
-    return row && row[1] ? QString::fromUtf8(row[1]) : QString();
+    return RowOn(c, QStringLiteral("SHOW SESSION STATUS LIKE '%1'").arg(name)).value(1);
 }
 
 struct NoEvents : TransferEvents {
@@ -118,13 +116,10 @@ TEST_F(ConnectionSecurityTest, LocalhostIsReachedOverTcpAtItsPortBeforeTheSocket
     // Other names never fall back to the socket.
     p.server = "127.0.0.1";
     Connection none;
-    try {
-        none.open(BuildConnectionString(p, false));
-        ADD_FAILURE() << "127.0.0.1 at a closed port opened";
-    } catch (const Failure& f) {
-        EXPECT_TRUE(f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR)
-            << f.description.toStdString();
-    }
+    const Failure f = ExpectFailure([&] { none.open(BuildConnectionString(p, false)); },
+                                    "127.0.0.1 at a closed port opened");
+    EXPECT_TRUE(f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR)
+        << f.description.toStdString();
 }
 
 TEST_F(ConnectionSecurityTest, NoProfileValueRunsAStatementOrLoadsALibrary) {
@@ -176,13 +171,11 @@ TEST_F(ConnectionSecurityTest, NoProfileValueRunsAStatementOrLoadsALibrary) {
         p.*(c.field) = c.value;
         for (bool upload : {false, true}) {
             Connection connection;
-            try {
-                connection.open(BuildConnectionString(p, upload));
-                ADD_FAILURE() << "opened with " << c.value.toStdString();
-            } catch (const Failure& f) {
-                if (!c.wantDescription.isEmpty()) {
-                    EXPECT_EQ(f.description, c.wantDescription);
-                }
+            const Failure f =
+                ExpectFailure([&] { connection.open(BuildConnectionString(p, upload)); },
+                              "opened with " + c.value.toStdString());
+            if (!c.wantDescription.isEmpty()) {
+                EXPECT_EQ(f.description, c.wantDescription);
             }
         }
         EXPECT_FALSE(CanConnectToMySQL(p));
@@ -214,16 +207,13 @@ TEST(PasswordInClear, NoServerGetsThePasswordByAskingForAClearTextMethod) {
         const ConnectionProfile p{"127.0.0.1", "someone", password, "",
                                   QString::number(server.port())};
         Connection connection;
-        try {
-            connection.open(BuildConnectionString(p, false));
-            ADD_FAILURE() << "the fake server let the connection open";
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.description,
-                      QStringLiteral("The server asked for the authentication method \"%1\", "
-                                     "which would send the password unencrypted; the program "
-                                     "does not allow it.")
-                          .arg(c.method));
-        }
+        const Failure f = ExpectFailure([&] { connection.open(BuildConnectionString(p, false)); },
+                                        "the fake server let the connection open");
+        EXPECT_EQ(f.description,
+                  QStringLiteral("The server asked for the authentication method \"%1\", "
+                                 "which would send the password unencrypted; the program "
+                                 "does not allow it.")
+                      .arg(c.method));
         EXPECT_FALSE(CanConnectToMySQL(p));
         EXPECT_EQ(server.connections(), 2);
         EXPECT_FALSE(server.received().contains(password)) << c.greeting.constData();

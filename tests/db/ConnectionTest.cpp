@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
+#include "support/ExpectFailure.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -46,12 +47,9 @@ TEST_F(ConnectionTest, OpenFailuresCarryAClearDescription) {
     };
     for (const Case& c : cases) {
         Connection connection;
-        try {
-            connection.open(c.connectionString);
-            ADD_FAILURE() << "opened " << c.connectionString.toStdString();
-        } catch (const Failure& f) {
-            EXPECT_TRUE(f.description.contains(c.wantContains)) << f.description.toStdString();
-        }
+        const Failure f = ExpectFailure([&] { connection.open(c.connectionString); },
+                                        "opened " + c.connectionString.toStdString());
+        EXPECT_TRUE(f.description.contains(c.wantContains)) << f.description.toStdString();
         EXPECT_FALSE(connection.isOpen());
     }
 }

@@ -2,6 +2,7 @@
 
 #include "db/Discovery.h"
 #include "db/Openers.h"
+#include "support/ExpectFailure.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -63,13 +64,9 @@ TEST_F(DiscoveryTest, FieldNamesComeInColumnOrderWhateverTheTableIsCalled) {
 
 TEST_F(DiscoveryTest, FieldNamesOfAMissingTableFailWithTheServerText) {
     auto c = OpenFieldListConnection(profile());
-    try {
-        FieldNames(*c, "gone");
-        ADD_FAILURE() << "listed a missing table";
-    } catch (const Failure& f) {
-        EXPECT_TRUE(f.description.contains("gone")) << f.description.toStdString();
-        EXPECT_EQ(f.number, 1146);  // no such table
-    }
+    const Failure f = ExpectFailure([&] { FieldNames(*c, "gone"); }, "listed a missing table");
+    EXPECT_TRUE(f.description.contains("gone")) << f.description.toStdString();
+    EXPECT_EQ(f.number, 1146);  // no such table
 }
 
 TEST_F(DiscoveryTest, FieldListingOfALargeTableSendsAlmostNothing) {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cstring>
 
 #ifdef Q_OS_LINUX
@@ -13,7 +13,8 @@
 
 #include "db/Download.h"
 #include "db/Openers.h"
-#include "db/Statement.h"
+#include "support/ExpectFailure.h"
+#include "support/Files.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -30,23 +31,12 @@ protected:
     static Failure failureOf(Connection& c, const QString& table, const QString& field,
                              const QString& prefix, const QString& folder,
                              const QString& extension) {
-        try {
-            DownloadBlobs(c, table, field, prefix, folder, extension);
-        } catch (const Failure& f) {
-            return f;
-        }
-        ADD_FAILURE() << "the download of " << table.toStdString() << "." << field.toStdString()
-                      << " into " << folder.toStdString() << " went through";
-        return Failure(-1, QString());
+        return ExpectFailure([&] { DownloadBlobs(c, table, field, prefix, folder, extension); },
+                             "the download of " + table.toStdString() + "." + field.toStdString() +
+                                 " into " + folder.toStdString() + " went through");
     }
     QString at(const QString& name) const { return dir_.path() + QDir::separator() + name; }
-    QStringList written() const {
-        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
-    static QByteArray contents(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QStringList written() const { return FilesIn(dir_.path()); }
 
     QTemporaryDir dir_;
 };
@@ -63,8 +53,8 @@ TEST_F(DownloadTest, WritesOneFilePerNonNullRowNumberedByRow) {
     EXPECT_EQ(r.files, 2);
     EXPECT_EQ(r.bytes, 6);
     EXPECT_EQ(written(), QStringList({"img1.jpg", "img3.jpg"}));
-    EXPECT_EQ(contents(at("img1.jpg")), QByteArray("\x00\xFF\r\nA", 5));
-    EXPECT_EQ(contents(at("img3.jpg")), "B");
+    EXPECT_EQ(FileBytes(at("img1.jpg")), QByteArray("\x00\xFF\r\nA", 5));
+    EXPECT_EQ(FileBytes(at("img3.jpg")), "B");
 }
 
 TEST_F(DownloadTest, FolderPrefixAndExtensionAreUsedExactlyAsGiven) {
@@ -87,7 +77,7 @@ TEST_F(DownloadTest, FolderPrefixAndExtensionAreUsedExactlyAsGiven) {
         EXPECT_EQ(DownloadFileName(folder, c.prefix, 1, c.extension),
                   folder + sep + c.prefix + "1." + c.extension);
         download("pics", "data", c.prefix, c.extension, folder);
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), c.names)
+        EXPECT_EQ(FilesIn(dir.path()), c.names)
             << c.prefix.toStdString() << " " << c.extension.toStdString();
     }
 }
@@ -137,8 +127,8 @@ TEST_F(DownloadTest, ZeroLengthValueGivesEmptyFileAndExistingFilesAreReplaced) {
 
     EXPECT_EQ(r.adoType, 204);
     EXPECT_EQ(r.files, 2);
-    EXPECT_EQ(contents(at("img1.jpg")), QByteArray(""));
-    EXPECT_EQ(contents(at("img2.jpg")), "new");
+    EXPECT_EQ(FileBytes(at("img1.jpg")), QByteArray(""));
+    EXPECT_EQ(FileBytes(at("img2.jpg")), "new");
     EXPECT_EQ(written().size(), 2);
 }
 
@@ -148,9 +138,9 @@ TEST_F(DownloadTest, NamesWithSpacesReservedWordsAndBackquotesWork) {
     EXPECT_EQ(DownloadStatement("order", "my data"), "Select `my data` FROM `order`");
 
     EXPECT_EQ(download("order", "my data", "o", "bin").files, 1);
-    EXPECT_EQ(contents(at("o1.bin")), "one");
+    EXPECT_EQ(FileBytes(at("o1.bin")), "one");
     EXPECT_EQ(download("order", "a`b", "q", "bin").files, 1);
-    EXPECT_EQ(contents(at("q1.bin")), "two");
+    EXPECT_EQ(FileBytes(at("q1.bin")), "two");
 }
 
 // The type codes come from the metadata the server really sends for each column type.
@@ -244,11 +234,7 @@ TEST_F(DownloadTest, ConnectionKilledMidwayLeavesOnlyWholeFiles) {
              .arg(kRows));
     // From the fourth row on, the values wait for a lock that this test holds, so the session is
     // ended while rows are still to come.
-    const QString lock = QStringLiteral("held-") + database_;
-    exec(QStringLiteral("CREATE VIEW held AS SELECT id, CASE WHEN id < 4 OR GET_LOCK('%1', 30) IS "
-                        "NOT NULL THEN data END AS data FROM big")
-             .arg(lock));
-    ASSERT_EQ(scalar(QStringLiteral("SELECT GET_LOCK('%1', 0)").arg(lock)), "1");
+    ASSERT_NO_FATAL_FAILURE(holdRowsFrom("big", 4));
     auto c = OpenDownloadConnection(profile());
     const QString victim = QString::number(mysql_thread_id(c->handle()));
 
@@ -260,7 +246,7 @@ TEST_F(DownloadTest, ConnectionKilledMidwayLeavesOnlyWholeFiles) {
     } catch (const Failure&) {
         failed = true;
     }
-    exec(QStringLiteral("DO RELEASE_LOCK('%1')").arg(lock));
+    releaseHeld();
 
     EXPECT_TRUE(failed);
     const QStringList files = written();
@@ -270,7 +256,7 @@ TEST_F(DownloadTest, ConnectionKilledMidwayLeavesOnlyWholeFiles) {
     for (int n = 1; n <= files.size(); ++n) {
         const QString name = QStringLiteral("v%1.bin").arg(n);
         EXPECT_TRUE(files.contains(name)) << name.toStdString();
-        EXPECT_EQ(contents(at(name)), QByteArray(kValueBytes, char(64 + n))) << n;
+        EXPECT_EQ(FileBytes(at(name)), QByteArray(kValueBytes, char(64 + n))) << n;
     }
     EXPECT_FALSE(c->isOpen());
 }
@@ -314,9 +300,8 @@ TEST_F(DownloadTest, FullDiskIsReportedWithTheSystemsTextAndLeavesOnlyWholeFiles
     const QString name = disk.path() + QDir::separator() + "p2.bin";
     EXPECT_EQ(f.description,
               "The file \"" + name + "\" could not be written: No space left on device");
-    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-              QStringList({"p1.bin"}));
-    EXPECT_EQ(contents(disk.path() + "/p1.bin"), QByteArray(first, 'a'));
+    EXPECT_EQ(FilesIn(disk.path()), QStringList({"p1.bin"}));
+    EXPECT_EQ(FileBytes(disk.path() + "/p1.bin"), QByteArray(first, 'a'));
 }
 #endif
 
@@ -334,13 +319,13 @@ TEST_F(DownloadTest, FilesSyncedSeveralAtATimeKeepRowOrderGapsAndWholeValues) {
     EXPECT_EQ(r.files, 4);
     EXPECT_EQ(r.bytes, 70000 + large + 5);
     EXPECT_EQ(written(), QStringList({"p1.bin", "p3.bin", "p4.bin", "p6.bin"}));
-    EXPECT_EQ(contents(at("p1.bin")), QByteArray(70000, 'a'));
-    const QByteArray third = contents(at("p3.bin"));
+    EXPECT_EQ(FileBytes(at("p1.bin")), QByteArray(70000, 'a'));
+    const QByteArray third = FileBytes(at("p3.bin"));
     EXPECT_EQ(third.size(), large);
     EXPECT_EQ(third.count('b'), large - 3);
     EXPECT_TRUE(third.endsWith("end"));
-    EXPECT_EQ(contents(at("p4.bin")), "short");
-    EXPECT_EQ(contents(at("p6.bin")), "");
+    EXPECT_EQ(FileBytes(at("p4.bin")), "short");
+    EXPECT_EQ(FileBytes(at("p6.bin")), "");
 }
 
 TEST_F(DownloadTest, AFileThatCannotBePlacedStopsTheRunWithTheSystemsWords) {
@@ -358,8 +343,8 @@ TEST_F(DownloadTest, AFileThatCannotBePlacedStopsTheRunWithTheSystemsWords) {
 
     // The two files before it are whole; nothing after it and no temporary file was left.
     EXPECT_EQ(written(), QStringList({"v1.bin", "v2.bin"}));
-    EXPECT_EQ(contents(at("v1.bin")), QByteArray(50000, 'A'));
-    EXPECT_EQ(contents(at("v2.bin")), QByteArray(50000, 'B'));
+    EXPECT_EQ(FileBytes(at("v1.bin")), QByteArray(50000, 'A'));
+    EXPECT_EQ(FileBytes(at("v2.bin")), QByteArray(50000, 'B'));
     EXPECT_FALSE(c->isOpen());
 }
 
@@ -386,10 +371,9 @@ TEST_F(DownloadTest, AStopDiscardsTheFileBeingWrittenAndKeepsThoseBefore) {
             &stop);
         EXPECT_TRUE(r.stopped) << k.stopAfter;
         EXPECT_EQ(r.files, k.files.size()) << k.stopAfter;
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), k.files)
-            << k.stopAfter;
+        EXPECT_EQ(FilesIn(dir.path()), k.files) << k.stopAfter;
         for (int n = 1; n <= k.files.size(); ++n)
-            EXPECT_EQ(contents(dir.filePath(QStringLiteral("v%1.bin").arg(n))),
+            EXPECT_EQ(FileBytes(dir.filePath(QStringLiteral("v%1.bin").arg(n))),
                       QByteArray(20000, char(64 + n)));
     }
 }

@@ -8,30 +8,15 @@
 
 namespace {
 
-class OpenersTest : public DatabaseTest {
-protected:
-    // One row of a statement on the given session, each column as text.
-    QStringList row(Connection& c, const QString& sql) {
-        const int location = c.cursorLocation();
-        c.setCursorLocation(Connection::kClientCursor);
-        ResultPtr result = Query(c, sql);
-        c.setCursorLocation(location);
-        MYSQL_ROW values = mysql_fetch_row(result.get());
-        QStringList texts;
-        if (!values) return texts;
-        for (unsigned i = 0; i < mysql_num_fields(result.get()); ++i)
-            texts << QString::fromUtf8(values[i] ? values[i] : "NULL");
-        return texts;
-    }
-};
+class OpenersTest : public DatabaseTest {};
 
 // Each operation's session, as the program opens it, carries that operation's properties: the
 // transfers wait 5000 seconds for the server (client and server side alike) and the upload speaks
 // the compressed protocol; the listings keep the defaults.
 TEST_F(OpenersTest, EachOperationsSessionCarriesItsOwnProperties) {
     const QStringList defaults =
-        row(*OpenTableListConnection(profile()),
-            "SELECT @@global.net_read_timeout, @@global.net_write_timeout");
+        RowOn(*OpenTableListConnection(profile()),
+              "SELECT @@global.net_read_timeout, @@global.net_write_timeout");
     ASSERT_EQ(defaults.size(), 2);
     ASSERT_NE(defaults[0], "5000");
     struct Case {
@@ -60,10 +45,10 @@ TEST_F(OpenersTest, EachOperationsSessionCarriesItsOwnProperties) {
         ASSERT_TRUE(session->isOpen());
         EXPECT_EQ(session->mode(), c.mode);
         EXPECT_EQ(session->cursorLocation(), c.cursorLocation);
-        EXPECT_EQ(row(*session,
-                      "SELECT @@session.net_read_timeout, @@session.net_write_timeout, "
-                      "(SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
-                      "WHERE VARIABLE_NAME='COMPRESSION')"),
+        EXPECT_EQ(RowOn(*session,
+                        "SELECT @@session.net_read_timeout, @@session.net_write_timeout, "
+                        "(SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
+                        "WHERE VARIABLE_NAME='COMPRESSION')"),
                   (QStringList{c.readTimeout, c.writeTimeout, c.compression}));
         unsigned connectTimeout = 0;
         ASSERT_EQ(mysql_get_optionv(session->handle(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout),

@@ -12,6 +12,7 @@
 #include "db/Openers.h"
 #include "db/Statement.h"
 #include "db/Upload.h"
+#include "support/ExpectFailure.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -78,14 +79,11 @@ protected:
     // Expects the upload to fail, leaving no row and no "stored" event; gives the failure.
     Failure refused(Connection& c, const QString& table, const QString& field, const QString& path,
                     RecordedEvents& events) {
-        try {
-            UploadFileToBlob(c, table, field, path, events);
-        } catch (const Failure& f) {
-            EXPECT_FALSE(events.log.contains("stored " + path));
-            return f;
-        }
-        ADD_FAILURE() << "stored " << path.toStdString() << " in " << field.toStdString();
-        return Failure(-1, "stored");
+        const Failure f =
+            ExpectFailure([&] { UploadFileToBlob(c, table, field, path, events); },
+                          "stored " + path.toStdString() + " in " + field.toStdString());
+        EXPECT_FALSE(events.log.contains("stored " + path));
+        return f;
     }
 
     QTemporaryDir dir_;
@@ -156,21 +154,17 @@ TEST_F(UploadTest, FileAboveTheServerLimitIsRefusedBeforeSendingAndTheNextIsStor
     auto c = uploadSessionWith("max_allowed_packet", "2097152");
     ASSERT_TRUE(c);
     auto received = [&] {
-        ResultPtr r = Query(*c, "SHOW SESSION STATUS LIKE 'Bytes_received'");
-        MYSQL_ROW row = mysql_fetch_row(r.get());
-        return row ? QByteArray(row[1]).toLongLong() : -1;
+        return RowOn(*c, "SHOW SESSION STATUS LIKE 'Bytes_received'").value(1).toLongLong();
     };
     const qint64 before = received();
 
     RecordedEvents events;
-    try {
-        UploadFileToBlob(*c, "files", "data", makeFile("big", 2097153), events);
-        ADD_FAILURE() << "stored a file above the limit";
-    } catch (const Failure& f) {
-        for (const char* part : {"2097153 bytes", "2097152 bytes", "max_allowed_packet",
-                                 "SET GLOBAL max_allowed_packet"})
-            EXPECT_TRUE(f.description.contains(part)) << f.description.toStdString();
-    }
+    const Failure f = ExpectFailure(
+        [&] { UploadFileToBlob(*c, "files", "data", makeFile("big", 2097153), events); },
+        "stored a file above the limit");
+    for (const char* part :
+         {"2097153 bytes", "2097152 bytes", "max_allowed_packet", "SET GLOBAL max_allowed_packet"})
+        EXPECT_TRUE(f.description.contains(part)) << f.description.toStdString();
     EXPECT_TRUE(events.log.isEmpty());
     EXPECT_EQ(rows(), "0");
     EXPECT_LT(received() - before, 1024);  // statements only, none of the file's 2 MiB
@@ -208,13 +202,10 @@ TEST_F(UploadTest, FailuresCarryTheReasonAndAddNoRow) {
     auto c = OpenUploadConnection(profile());
     for (const Case& k : cases) {
         RecordedEvents events;
-        try {
-            UploadFileToBlob(*c, k.table, k.field, k.path, events);
-            ADD_FAILURE() << "uploaded to " << k.table.toStdString() << "."
-                          << k.field.toStdString();
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.number, k.number) << f.description.toStdString();
-        }
+        const Failure f =
+            ExpectFailure([&] { UploadFileToBlob(*c, k.table, k.field, k.path, events); },
+                          "uploaded to " + k.table.toStdString() + "." + k.field.toStdString());
+        EXPECT_EQ(f.number, k.number) << f.description.toStdString();
         EXPECT_TRUE(events.log.isEmpty());
     }
     EXPECT_EQ(rows(), "0");
@@ -291,8 +282,7 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
     EXPECT_EQ(scalar("SELECT SHA2(bn, 256) FROM narrow WHERE bn IS NOT NULL"), sha256Of(sixteen));
     // The server's other modes are kept beside the strict one.
     auto usual = OpenUploadConnection(profile());
-    ResultPtr mode = QueryBuffered(*usual, "SELECT @@SESSION.sql_mode");
-    const QString modes = QString::fromUtf8(mysql_fetch_row(mode.get())[0]);
+    const QString modes = RowOn(*usual, "SELECT @@SESSION.sql_mode").value(0);
     for (const char* kept : {"STRICT_ALL_TABLES", "NO_ENGINE_SUBSTITUTION", "STRICT_TRANS_TABLES"})
         EXPECT_TRUE(modes.contains(kept)) << modes.toStdString();
 }

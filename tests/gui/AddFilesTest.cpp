@@ -9,6 +9,7 @@
 #include "app/Settings.h"
 #include "files/AddFiles.h"
 #include "files/UploadList.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StagedFileSystem.h"
 #include "support/TestServer.h"
@@ -70,13 +71,7 @@ TEST(AddImagesOrOtherFiles, OneFileIsListedAsGivenSeveralAsFolderSeparatorAndNam
 
 class AddAllFilesInFolderTest : public ::testing::Test {
 protected:
-    QString make(const QString& relative) {
-        const QString path = tree.filePath(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        return path;
-    }
+    QString make(const QString& relative) { return MakeEmptyFile(tree.path(), relative); }
     void click() {
         AddAllFilesInFolder(
             dialogs, nullptr, list, [this](bool busy) { busyCalls.push_back(busy); }, fs);

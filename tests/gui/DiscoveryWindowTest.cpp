@@ -62,9 +62,7 @@ TEST_F(NextTest, NextFillsBothTableListsAndTheFirstTablesColumnsThenSwapsWindows
 
 TEST_F(NextTest, AFailedFieldListingIsReportedUnderTheClickAndThePointerComesBack) {
     Form1 login(dialogs, folder.environment());
-    TypeProfile(login, profile());
-    login.PushButton3_Click();
-    Form2& form = login.mainWindow();
+    Form2& form = PressNext(login, profile());
     const QStringList before = Items(form.List2);
     exec("DROP TABLE orders");
     form.List1->setCurrentRow(Items(form.List1).indexOf("orders"));
@@ -78,9 +76,7 @@ TEST_F(NextTest, AFailedFieldListingIsReportedUnderTheClickAndThePointerComesBac
 
 TEST_F(NextTest, EveryClickOnATableListsItsColumnsTheSelectedOneIncluded) {
     Form1 login(dialogs, folder.environment());
-    TypeProfile(login, profile());
-    login.PushButton3_Click();
-    Form2& form = login.mainWindow();
+    Form2& form = PressNext(login, profile());
     const struct {
         QListWidget* tables;
         QListWidget* fields;
@@ -143,9 +139,7 @@ TEST_F(NextTest, NextAfterSwitchingRefillsTheTablesAndKeepsTheRest) {
     const QString other = database_ + "_b";
     exec(QString("CREATE DATABASE `%1`").arg(other));
     Form1 login(dialogs, folder.environment());
-    TypeProfile(login, profile());
-    login.PushButton3_Click();
-    Form2& form = login.mainWindow();
+    Form2& form = PressNext(login, profile());
     const QStringList fields = Items(form.List2);
     form.ListView1->appendPath("/tmp/kept.bin");
     form.PushButton5->click();

@@ -79,6 +79,13 @@ inline void TypeProfile(Form1& form, const ConnectionProfile& p) {
     form.Text5->setText(p.port);
 }
 
+// Types the profile and presses "Next >"; gives the main window it opened.
+inline Form2& PressNext(Form1& login, const ConnectionProfile& p) {
+    TypeProfile(login, p);
+    login.PushButton3_Click();
+    return login.mainWindow();
+}
+
 // Stores a profile as the login window's edits would.
 inline void StoreProfile(const ConnectionProfile& p) {
     Settings::write(QStringLiteral("MyServer"), p.server);

@@ -228,9 +228,7 @@ TEST_F(ServerReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
         reset();
         ScriptedDialogs dialogs;
         Form1 login(dialogs, folder.environment());
-        TypeProfile(login, profile());
-        login.PushButton3_Click();
-        Form2& form = login.mainWindow();
+        Form2& form = PressNext(login, profile());
         ASSERT_EQ(Items(form.List1), QStringList{"pics"});
         dialogs.clear();
         c.act(login, form, dialogs);

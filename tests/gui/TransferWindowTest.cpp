@@ -11,12 +11,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <functional>
 
 #include "app/Form1.h"
 #include "db/ColumnType.h"
 #include "files/UploadList.h"
 #include "gui/GuiSupport.h"
 #include "mainwindow/Form2.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
 
@@ -37,9 +39,7 @@ protected:
         if (IsSkipped() || HasFatalFailure()) return;
         exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB, note TEXT)");
         login = std::make_unique<Form1>(dialogs, folder.environment());
-        TypeProfile(*login, profile());
-        login->PushButton3_Click();
-        form = &login->mainWindow();
+        form = &PressNext(*login, profile());
         dialogs.clear();
     }
     void choose(QListWidget* tables, QListWidget* fields, const QString& table,
@@ -147,23 +147,16 @@ TEST_F(TransferTest, ADownloadThatCannotConnectIsReportedOnceAndEnds) {
     EXPECT_TRUE(buttonsEnabled());
 }
 
-// A download that the test holds part-way: its rows come through a view whose values from row
-// `heldRow` on wait for a lock that the test holds, so the test can act while the download runs.
-// The lock gives up after 30 seconds, so a window that cannot act meanwhile fails the test instead
-// of hanging it.
+// A download that the test holds part-way: its rows come through the view of holdRowsFrom, so the
+// test can act while the download runs.
 class HeldDownloadTest : public TransferTest {
 protected:
     void holdAt(int heldRow, int rows, int valueBytes) {
-        lock_ = QStringLiteral("held-") + database_;
         exec(QStringLiteral("INSERT INTO pics (id, data) SELECT seq, REPEAT(CHAR(64 + seq), %1) "
                             "FROM seq_1_to_%2")
                  .arg(valueBytes)
                  .arg(rows));
-        exec(QStringLiteral("CREATE VIEW held AS SELECT id, CASE WHEN id < %1 OR GET_LOCK('%2', "
-                            "30) IS NOT NULL THEN data END AS data FROM pics")
-                 .arg(heldRow)
-                 .arg(lock_));
-        ASSERT_EQ(scalar(QStringLiteral("SELECT GET_LOCK('%1', 0)").arg(lock_)), "1");
+        ASSERT_NO_FATAL_FAILURE(holdRowsFrom("pics", heldRow));
         // "Next >" again, so that the table lists show the view.
         login->PushButton3_Click();
         choose(form->List1, form->List2, "held", "data");
@@ -172,7 +165,6 @@ protected:
         form->Text3->setText("bin");
         dialogs.clear();
     }
-    void release() { exec(QStringLiteral("DO RELEASE_LOCK('%1')").arg(lock_)); }
     // Runs `act` from the event loop as soon as `ready` holds, looking every few milliseconds.
     void whenReady(std::function<bool()> ready, std::function<void()> act) {
         auto* timer = new QTimer(form);
@@ -185,9 +177,7 @@ protected:
         });
         timer->start();
     }
-    QStringList written() const {
-        return QDir(files.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
+    QStringList written() const { return FilesIn(files.path()); }
     // The files present are v1.bin, v2.bin ... in row order, each holding its row's whole value.
     void expectWholeFilesFromTheFirst(int valueBytes) {
         const QStringList present = written();
@@ -202,8 +192,6 @@ protected:
     bool fileWritten(int n) const {
         return QFile::exists(files.filePath(QStringLiteral("v%1.bin").arg(n)));
     }
-
-    QString lock_;
 };
 
 // Counts the paint events that a widget receives.
@@ -243,7 +231,7 @@ TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
             form->update();
         });
     whenReady([&] { return paintsAtInput >= 0 && counter.paints > paintsAtInput; },
-              [&] { release(); });
+              [&] { releaseHeld(); });
     form->PushButton1->click();
 
     EXPECT_TRUE(busy);
@@ -266,7 +254,7 @@ TEST_F(HeldDownloadTest, ClosingTheWindowMidDownloadEndsTheProgramAndLeavesOnlyW
               [&] {
                   form->close();
                   endsAtClose = end.ends;
-                  release();
+                  releaseHeld();
               });
     form->PushButton1->click();
 
@@ -284,7 +272,7 @@ TEST_F(HeldDownloadTest, AConnectionKilledMidDownloadIsReportedAtItsLineWithoutD
     whenReady([&] { return fileWritten(1); },
               [&] {
                   killTheTransfersSession();
-                  release();
+                  releaseHeld();
               });
     std::vector<bool> onWindowThread;
     dialogs.whileShown = [&](const ScriptedDialogs::Call&) {

@@ -13,6 +13,7 @@
 #include "app/PathUtils.h"
 #include "app/Platform.h"
 #include "files/UploadList.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 
 namespace {
@@ -240,13 +241,7 @@ TEST_F(UploadListTest, OnlyLocalFileListsAreAcceptedAndNeverAsAMove) {
 
 class DroppedTree : public UploadListTest {
 protected:
-    QString make(const QString& relative) {
-        const QString path = root.filePath(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        return path;
-    }
+    QString make(const QString& relative) { return MakeEmptyFile(root.path(), relative); }
 
     QTemporaryDir root;
 };

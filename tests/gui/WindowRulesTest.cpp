@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QTemporaryDir>
 
 #include "app/Controls.h"
@@ -16,6 +15,7 @@
 #include "files/UploadList.h"
 #include "gui/GuiSupport.h"
 #include "mainwindow/Form2.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StagedFileSystem.h"
 #include "support/TestServer.h"
@@ -139,13 +139,7 @@ struct Seen {
 
 TEST_F(WindowRulesTest, ADroppedFolderIsAddedAsAFolderAddIsAndGoesOnAfterAFailure) {
     QTemporaryDir root;
-    const auto make = [&](const QString& relative) {
-        const QString path = root.filePath(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        return path;
-    };
+    const auto make = [&](const QString& relative) { return MakeEmptyFile(root.path(), relative); };
     const QString top = make("1.txt"), deep = make("B/C/3.txt");
     make("B/2.txt");
     Form1 login(dialogs, folder.environment());

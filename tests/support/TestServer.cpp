@@ -81,6 +81,29 @@ void DatabaseTest::exec(const QString& sql) {
     admin().execute(sql);
 }
 
+void DatabaseTest::holdRowsFrom(const QString& table, int heldRow) {
+    heldLock_ = QStringLiteral("held-") + database_;
+    exec(QStringLiteral("CREATE VIEW held AS SELECT id, CASE WHEN id < %1 OR GET_LOCK('%2', 30) IS "
+                        "NOT NULL THEN data END AS data FROM `%3`")
+             .arg(heldRow)
+             .arg(heldLock_, table));
+    ASSERT_EQ(scalar(QStringLiteral("SELECT GET_LOCK('%1', 0)").arg(heldLock_)), "1");
+}
+
+void DatabaseTest::releaseHeld() {
+    exec(QStringLiteral("DO RELEASE_LOCK('%1')").arg(heldLock_));
+}
+
+QStringList RowOn(Connection& c, const QString& sql) {
+    ResultPtr result = QueryBuffered(c, sql);
+    MYSQL_ROW values = mysql_fetch_row(result.get());
+    QStringList texts;
+    if (!values) return texts;
+    for (unsigned i = 0; i < mysql_num_fields(result.get()); ++i)
+        texts << QString::fromUtf8(values[i] ? values[i] : "NULL");
+    return texts;
+}
+
 QString DatabaseTest::scalar(const QString& sql) {
     ResultPtr result = QueryBuffered(admin(), sql);
     MYSQL_ROW row = mysql_fetch_row(result.get());

@@ -22,6 +22,10 @@ struct TestServer {
     static std::optional<TestServer> fromEnvironment();
 };
 
+// The first row of a statement on the given session, each column as text ("NULL" for NULL); empty
+// when there is no row.
+QStringList RowOn(Connection& c, const QString& sql);
+
 // Points the settings store at a fresh folder for the life of the object.
 class SettingsSandbox {
 public:
@@ -49,11 +53,19 @@ protected:
     void exec(const QString& sql);
     // The first column of the first row, or a null string when there is no row or it is NULL.
     QString scalar(const QString& sql);
+    // Makes the view "held" over the table's id and data, whose values from the row numbered
+    // `heldRow` on wait for a lock that the test takes here, so that the test can act while a
+    // download of the view runs. The lock gives up after 30 seconds, so a test that cannot act
+    // meanwhile fails instead of hanging.
+    void holdRowsFrom(const QString& table, int heldRow);
+    // Lets the held rows come.
+    void releaseHeld();
 
     TestServer server_;
     QString database_;
 
 private:
     Connection& admin();
+    QString heldLock_;
     std::unique_ptr<Connection> admin_;
 };

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <future>
 
 #include "app/Failure.h"
 #include "db/ServerAddress.h"
+#include "support/ExpectFailure.h"
 
 namespace {
 
@@ -60,26 +60,24 @@ TEST(ServerAddress, AnythingElseIsRefusedWithTheValueNamed) {
         "server{1}",
     };
     for (const QString& server : refused) {
-        try {
-            LibraryHostFor(server);
-            ADD_FAILURE() << "accepted: " << server.toStdString();
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.description,
-                      QStringLiteral("The server name \"%1\" is not a host name or an address.")
-                          .arg(server));
-        }
+        const Failure f =
+            ExpectFailure([&] { LibraryHostFor(server); }, "accepted: " + server.toStdString());
+        EXPECT_EQ(
+            f.description,
+            QStringLiteral("The server name \"%1\" is not a host name or an address.").arg(server));
     }
 }
 
 TEST(ServerAddress, ANulCharacterCannotCutAValueShort) {
     EXPECT_NO_THROW(CheckProfileText("password", "a;b=c{d}e f"));
-    try {
-        CheckProfileText("password", QStringLiteral("abc") + QChar(u'\0') + QStringLiteral("def"));
-        ADD_FAILURE() << "a password with NUL passed";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.description,
-                  "The password holds a NUL character, which cannot be sent to the server.");
-    }
+    const Failure f = ExpectFailure(
+        [] {
+            CheckProfileText("password",
+                             QStringLiteral("abc") + QChar(u'\0') + QStringLiteral("def"));
+        },
+        "a password with NUL passed");
+    EXPECT_EQ(f.description,
+              "The password holds a NUL character, which cannot be sent to the server.");
 }
 
 class ResolveHostTest : public ::testing::Test {
@@ -108,13 +106,10 @@ TEST_F(ResolveHostTest, AResolverThatDoesNotAnswerFailsWhenTheTimeoutRunsOut) {
         released.wait();
         return QStringList{"192.0.2.9"};
     });
-    try {
-        ResolveHost("slow.example", 1);
-        ADD_FAILURE() << "a lookup that never answered gave an address";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.description,
-                  "The server name \"slow.example\" could not be resolved within 1 second.");
-    }
+    const Failure f = ExpectFailure([] { ResolveHost("slow.example", 1); },
+                                    "a lookup that never answered gave an address");
+    EXPECT_EQ(f.description,
+              "The server name \"slow.example\" could not be resolved within 1 second.");
     release.set_value();
 }
 
@@ -122,13 +117,10 @@ TEST_F(ResolveHostTest, ALookupFailureIsPassedOn) {
     SetHostLookupForTesting([](const QString&) -> QStringList {
         throw Failure(2005, "The server name \"nowhere.invalid\" could not be found: none");
     });
-    try {
-        ResolveHost("nowhere.invalid", 5);
-        ADD_FAILURE() << "an unknown name resolved";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number, 2005);
-        EXPECT_TRUE(f.description.contains("could not be found")) << f.description.toStdString();
-    }
+    const Failure f =
+        ExpectFailure([] { ResolveHost("nowhere.invalid", 5); }, "an unknown name resolved");
+    EXPECT_EQ(f.number, 2005);
+    EXPECT_TRUE(f.description.contains("could not be found")) << f.description.toStdString();
 }
 
 }  // namespace

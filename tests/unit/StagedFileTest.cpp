@@ -9,13 +9,10 @@
 #include <utility>
 
 #include "app/Platform.h"
+#include "support/ExpectFailure.h"
+#include "support/Files.h"
 
 namespace {
-
-QByteArray Contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // A file reaches its name only once placed; until then an existing file of that name is untouched
 // and nothing else is left in the folder when the staged file goes. The temporary file lies in the
@@ -51,7 +48,7 @@ TEST(StagedFile, TheTargetChangesOnlyWhenTheWholeFileIsPlaced) {
             file.sync();
             if (c.place) file.place();
         }
-        EXPECT_EQ(Contents(target), c.want) << c.name.size() << c.existing << c.place;
+        EXPECT_EQ(FileBytes(target), c.want) << c.name.size() << c.existing << c.place;
         const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         EXPECT_EQ(left, c.existing || c.place ? QStringList{c.name} : QStringList{});
     }
@@ -60,14 +57,11 @@ TEST(StagedFile, TheTargetChangesOnlyWhenTheWholeFileIsPlaced) {
 TEST(StagedFile, FailuresNameTheTargetInTheSystemsWords) {
     QTemporaryDir dir;
     const QString target = dir.filePath("missing/v1.bin");
-    try {
-        platform::StagedFile file(target);
-        ADD_FAILURE() << "created in a missing folder";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
-        EXPECT_EQ(f.description, QStringLiteral("The file \"%1\" could not be written: %2")
-                                     .arg(target, QString::fromLocal8Bit(std::strerror(ENOENT))));
-    }
+    const Failure f =
+        ExpectFailure([&] { platform::StagedFile file(target); }, "created in a missing folder");
+    EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+    EXPECT_EQ(f.description, QStringLiteral("The file \"%1\" could not be written: %2")
+                                 .arg(target, QString::fromLocal8Bit(std::strerror(ENOENT))));
 }
 
 TEST(FolderPart, IsThePathUpToAndWithItsLastSeparator) {
@@ -91,14 +85,11 @@ TEST(SyncFolder, ForcesAFolderAndNamesOneThatIsMissingInTheSystemsWords) {
     EXPECT_NO_THROW(platform::SyncFolder(dir.path()));
 #ifndef Q_OS_WIN  // where renames are written through, there is nothing to force
     const QString missing = dir.filePath("missing");
-    try {
-        platform::SyncFolder(missing);
-        ADD_FAILURE() << "a missing folder was synced";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
-        EXPECT_EQ(f.description, QStringLiteral("The file \"%1\" could not be written: %2")
-                                     .arg(missing, QString::fromLocal8Bit(std::strerror(ENOENT))));
-    }
+    const Failure f =
+        ExpectFailure([&] { platform::SyncFolder(missing); }, "a missing folder was synced");
+    EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+    EXPECT_EQ(f.description, QStringLiteral("The file \"%1\" could not be written: %2")
+                                 .arg(missing, QString::fromLocal8Bit(std::strerror(ENOENT))));
 #endif
 }
 
