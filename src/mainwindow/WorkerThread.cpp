@@ -1,9 +1,9 @@
 #include "mainwindow/WorkerThread.h"
 
 #include <QCoreApplication>
-#include <QObject>
 #include <QEvent>
 #include <QEventLoop>
+#include <QObject>
 #include <atomic>
 
 namespace {
@@ -49,6 +49,17 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
 WorkerThread::WorkerThread() : thread_([this] { loop(); }) {}
 
 WorkerThread::~WorkerThread() {
+    if (!atEnd_.empty()) {
+        runJob([this] {
+            for (auto it = atEnd_.rbegin(); it != atEnd_.rend(); ++it) {
+                try {
+                    (*it)();
+                } catch (...) {
+                    // Giving up what the action used has nobody left to tell.
+                }
+            }
+        });
+    }
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
