@@ -9,6 +9,7 @@ list(APPEND CORE_SOURCES
 )
 list(APPEND UI_SOURCES
     app/Dialogs.cpp
+    app/InputBlocker.cpp
     app/ChangeHandlers.cpp
     app/Form1.cpp
     app/ProgramEnd.cpp

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/Dialogs.h"
 #include "app/Form1.h"
 #include "files/UploadList.h"
 #include "gui/GuiSupport.h"
@@ -223,6 +225,56 @@ TEST_F(WaitingWindowTest, AfterARunTheNextKeyPressChangesNoBox) {
         QCoreApplication::sendEvent(target, &key);
         EXPECT_EQ(form->Text3->text(), "jpg") << start->text().toStdString();
         EXPECT_EQ(form->Text2->text(), "") << start->text().toStdString();
+    }
+}
+
+TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram) {
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs scripted;
+    Form1 login(scripted, folder.environment());
+    login.show();
+    QtDialogs real;
+    Dialogs& dialogs = real;
+    struct Case {
+        const char* box;
+        std::function<QString()> show;
+        QString want;
+    };
+    const Case cases[] = {
+        {"message",
+         [&] {
+             dialogs.message("Done.");
+             return QString();
+         },
+         ""},
+        {"input box", [&] { return dialogs.inputBox("Extension?", "", "jpg"); }, "z"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.box);
+        EndWatch end;
+        bool modal = true;
+        QTimer::singleShot(0, &login, [&] {
+            modal = QGuiApplication::modalWindow() != nullptr;
+            QDialog* box = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) box = d;
+            ASSERT_NE(box, nullptr);
+            // A key for the login window is dropped, one for the box's text is taken.
+            for (QWidget* target : {static_cast<QWidget*>(login.Text2),
+                                    static_cast<QWidget*>(box->findChild<QLineEdit*>())}) {
+                if (!target) continue;
+                QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
+                QCoreApplication::sendEvent(target, &key);
+            }
+            login.close();
+            box->accept();
+        });
+        EXPECT_EQ(c.show(), c.want);
+        EXPECT_FALSE(modal);
+        EXPECT_EQ(login.Text2->text(), "");
+        EXPECT_EQ(end.ends, 1);
+        login.show();
     }
 }
 
