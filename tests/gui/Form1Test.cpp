@@ -231,6 +231,13 @@ TEST_F(Form1Test, TheSkinFileDecidesBetweenWhiteAndTheSkinnedSystemColours) {
         plain.Form_Load();
         EXPECT_EQ(plain.Label3->palette().color(QPalette::Window), QColor(Qt::white));
         EXPECT_TRUE(plain.styleSheet().isEmpty());
+        // White as painted, inside the frame and behind a label, not only in the palette.
+        const QImage shot = plain.grab().toImage();
+        for (QWidget* w :
+             {static_cast<QWidget*>(plain.Frame1), static_cast<QWidget*>(plain.Label3)})
+            EXPECT_EQ(shot.pixelColor(w->mapTo(&plain, QPoint(w->width() - 4, w->height() - 4))),
+                      QColor(Qt::white))
+                << w->objectName().toStdString();
     }
     const QByteArray sheet = "QPushButton { color: rgb(200, 0, 0); }";
     folder.addSkin(sheet);
