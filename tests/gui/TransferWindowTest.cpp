@@ -334,8 +334,10 @@ TEST_F(TransferTest, EachListedFileBecomesARowAndTheRunSaysWhatHappened) {
     choose(form->List4, form->List3, "pics", "data");
 
     std::vector<std::pair<Shape, bool>> duringRun;
+    std::vector<int> barWhileShown;  // "File Stored" comes before the bar goes back to 0
     dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
         duringRun.emplace_back(form->pointer().shape(), buttonsEnabled());
+        barWhileShown.push_back(form->ProgressBar1->value());
     };
     std::vector<int> progress;
     QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged,
@@ -350,6 +352,7 @@ TEST_F(TransferTest, EachListedFileBecomesARowAndTheRunSaysWhatHappened) {
         EXPECT_FALSE(enabled);
     }
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 0}));
+    EXPECT_EQ(barWhileShown, (std::vector<int>{2, 0, 0, 0}));
     EXPECT_EQ(form->ProgressBar1->value(), 0);
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "2");
     EXPECT_EQ(scalar("SELECT SHA2(data, 256) FROM pics ORDER BY id LIMIT 1"),
