@@ -12,14 +12,15 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
 fi
 
 scripts/install-deps.sh run
-# A new build folder is set up for the program alone; one that ./test.sh set up keeps its tests.
+# A new build folder is set up for the program alone; one that exists keeps its choices (and its
+# tests, when ./test.sh set it up).
 if [ -f build/CMakeCache.txt ]; then
     cmake -S . -B build >/dev/null
 else
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRELLE_BUILD_TESTS=OFF \
         -DVANTRELLE_BUILD_BENCH=OFF >/dev/null
 fi
-cmake --build build -j2 --target vantrelle
+cmake --build build -j"$(nproc)" --target vantrelle
 
 demo="${XDG_DATA_HOME:-$HOME/.local/share}/vantrelle-demo"
 eval "$(scripts/mariadb.sh start "$demo/server")"
