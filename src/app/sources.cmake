@@ -1,5 +1,6 @@
 list(APPEND CORE_SOURCES
     app/AppInfo.cpp
+    app/CommandLine.cpp
     app/Failure.cpp
     app/FileFailure.cpp
     app/PathUtils.cpp
