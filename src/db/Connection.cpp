@@ -99,7 +99,7 @@ MYSQL* connectOnce(const Login& login, Transport transport, const QString& host)
         const QString clearText = TakeRefusedClearTextMethod();
         if (!clearText.isEmpty() || mysql_errno(mysql) == CR_PLUGIN_NOT_ALLOWED)
             throw refusedMethod(mysql, clearText);
-        throw Failure(static_cast<int>(mysql_errno(mysql)), QString::fromUtf8(mysql_error(mysql)));
+        throw DatabaseFailure(mysql_errno(mysql), mysql_error(mysql));
     }
     return guard.release();
 }
@@ -141,7 +141,17 @@ MYSQL* Connection::handle() const {
 }
 
 Failure Connection::lastFailure() const {
-    return Failure(static_cast<int>(mysql_errno(mysql_)), QString::fromUtf8(mysql_error(mysql_)));
+    return DatabaseFailure(mysql_errno(mysql_), mysql_error(mysql_));
+}
+
+Failure DatabaseFailure(unsigned int number, const char* text) {
+    // A message that is empty, or that starts with a zero byte and so reads as empty, still says
+    // which error it was.
+    if (!text || text[0] == '\0')
+        return Failure(
+            static_cast<int>(number),
+            QStringLiteral("The server reported error %1 without a description.").arg(number));
+    return Failure(static_cast<int>(number), QString::fromUtf8(text));
 }
 
 void Connection::open(const QString& connectionString) {

@@ -14,6 +14,10 @@
 // offers it.
 void ProtectSession(MYSQL* mysql, bool overTcp);
 
+// A failure from the client library's or the server's error number and message. An empty message
+// is described by its number.
+Failure DatabaseFailure(unsigned int number, const char* text);
+
 // One session with the server, opened from a connection string and the few connection properties
 // the program sets before opening. It is closed when the object goes, so no connection outlives the
 // action that made it.

@@ -224,4 +224,28 @@ TEST(PasswordInClear, NoServerGetsThePasswordByAskingForAClearTextMethod) {
     }
 }
 
+TEST(PasswordInClear, AServerMessageWithoutTextIsDescribedByItsNumber) {
+    struct Case {
+        QByteArray message;
+        QString want;
+    };
+    const QString numbered =
+        QStringLiteral("The server reported error 1045 without a description.");
+    const Case cases[] = {
+        {QByteArray("\0Access denied", 14), numbered},
+        {QByteArray(), numbered},
+        {"Access denied for user", "Access denied for user"},
+    };
+    for (const Case& c : cases) {
+        FakeServer server(
+            {"mysql_native_password", "mysql_native_password", {}, false, false, c.message});
+        const ConnectionProfile p{"127.0.0.1", "someone", "pw", "", QString::number(server.port())};
+        Connection connection;
+        const Failure f = ExpectFailure([&] { connection.open(BuildConnectionString(p, false)); },
+                                        "an account the server refused opened");
+        EXPECT_EQ(f.number, 1045);
+        EXPECT_EQ(f.description, c.want);
+    }
+}
+
 }  // namespace
