@@ -21,7 +21,8 @@ const char* AllowedAuthenticationMethods();
 // register its own.
 void StartWithOwnMethod(MYSQL* mysql);
 
-// Why the program's own plug-ins ended a login on this thread.
+// Why a login on this thread was refused before it could go on: by one of the program's own
+// plug-ins, or by the client library for a method outside the allowed list.
 struct AuthenticationRefusal {
     enum class Reason {
         None,
