@@ -14,11 +14,14 @@
 #include <iterator>
 
 #ifdef Q_OS_WIN
+#include <winsock2.h>
+// winsock2.h first: windows.h would bring the older socket declarations.
 #include <io.h>
 #include <windows.h>
 #else
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -701,5 +704,17 @@ void SyncFolder(const QString& folder) {
         throw FileFailure(FileAction::Write, folder, systemText(syncError));
 }
 #endif
+
+void ResetOnClose(qintptr socket) {
+    linger abortive{};
+    abortive.l_onoff = 1;
+    abortive.l_linger = 0;
+#ifdef Q_OS_WIN
+    setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_LINGER,
+               reinterpret_cast<const char*>(&abortive), sizeof abortive);
+#else
+    setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+#endif
+}
 
 }  // namespace platform

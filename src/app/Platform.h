@@ -198,6 +198,11 @@ private:
 // another thread is still writing.
 void DiscardFile(const QString& path);
 
+// Makes closing the socket reset the connection at once instead of ending it in order: a peer
+// still sending (a server in the middle of a result) learns of it immediately, not only when the
+// system gives up on the closed socket a minute later.
+void ResetOnClose(qintptr socket);
+
 // Forces the names in a folder to the disk, so that files renamed into it keep their names after
 // a power cut. A folder that cannot be forced (one that may not be read, or a file system without
 // the means) is left as it is. Throws Failure 75 naming the folder.

@@ -140,6 +140,12 @@ void Connection::close() {
     maxAllowedPacket_ = -1;
 }
 
+void Connection::abort() {
+    if (!mysql_) return;
+    platform::ResetOnClose(static_cast<qintptr>(mysql_get_socket(mysql_)));
+    mariadb_cancel(mysql_);
+}
+
 MYSQL* Connection::handle() const {
     if (!mysql_)
         throw Failure(3709,

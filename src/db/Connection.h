@@ -56,6 +56,9 @@ public:
     // unreadable are allowed.
     void open(const QString& connectionString);
     void close();
+    // Ends the session at once, in the middle of a result too: every later read or write on it
+    // fails, and the server learns of the end at once instead of waiting to send the rest.
+    void abort();
     bool isOpen() const { return mysql_ != nullptr; }
 
     // The open session, for the statements of the database layer.

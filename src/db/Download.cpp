@@ -368,8 +368,9 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         }
     }
     if (failure || result.stopped) {
-        // Freeing an unfinished streamed result would first read all its remaining rows.
-        mariadb_cancel(mysql);
+        // Freeing an unfinished streamed result would first read all its remaining rows, and a
+        // server left sending them would hold the table until it gave up.
+        c.abort();
         rows.reset();
         c.close();
         if (failure) std::rethrow_exception(failure);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <condition_variable>
 #include <functional>
@@ -215,6 +216,13 @@ TEST_F(WaitingWindowTest, ClosingMidDownloadEndsTheProgramEveryTimeAndLeavesOnly
         for (const QString& name : present)
             EXPECT_EQ(QFileInfo(files.filePath(name)).size(), 1048576) << round;
     }
+    // No stopped download leaves the server sending the rest of its rows.
+    const QString others = QStringLiteral(
+                               "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = "
+                               "'%1' AND ID <> CONNECTION_ID()")
+                               .arg(database_);
+    for (int tries = 0; tries < 100 && scalar(others) != "0"; ++tries) QThread::msleep(20);
+    EXPECT_EQ(scalar(others), "0");
 }
 
 TEST_F(WaitingWindowTest, AfterARunTheNextKeyPressChangesNoBox) {
