@@ -51,15 +51,6 @@ private:
     QTemporaryDir dir_;
 };
 
-// The keys of the program's section in the settings file, with their values.
-inline QMap<QString, QString> StoredValues(const QString& settingsFile) {
-    QSettings store(settingsFile, QSettings::IniFormat);
-    store.beginGroup(QStringLiteral("Vantrelle"));
-    QMap<QString, QString> values;
-    for (const QString& key : store.childKeys()) values.insert(key, store.value(key).toString());
-    return values;
-}
-
 // Records the program's end instead of ending the test process.
 class EndWatch {
 public:

@@ -1,12 +1,37 @@
 #include "support/FakeServer.h"
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace {
+
+using Socket = FakeServer::Socket;
+
+#ifdef Q_OS_WIN
+constexpr int kSendFlags = 0;
+int pollSocket(pollfd* p, int timeoutMs) {
+    return WSAPoll(p, 1, timeoutMs);
+}
+void closeSocket(Socket s) {
+    ::closesocket(s);
+}
+#else
+constexpr int kSendFlags = MSG_NOSIGNAL;
+int pollSocket(pollfd* p, int timeoutMs) {
+    return ::poll(p, 1, timeoutMs);
+}
+void closeSocket(Socket s) {
+    ::close(s);
+}
+#endif
 
 QByteArray packet(quint8 sequence, const QByteArray& payload) {
     QByteArray out;
@@ -46,11 +71,11 @@ QByteArray greeting(const QByteArray& method) {
     return g;
 }
 
-bool sendAll(int fd, const QByteArray& data) {
+bool sendAll(Socket fd, const QByteArray& data) {
     qsizetype done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::send(fd, data.constData() + done,
-                                 static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
+        const auto n =
+            ::send(fd, data.constData() + done, static_cast<int>(data.size() - done), kSendFlags);
         if (n <= 0) return false;
         done += n;
     }
@@ -61,12 +86,17 @@ bool sendAll(int fd, const QByteArray& data) {
 
 FakeServer::FakeServer(QByteArray greetingMethod, QByteArray switchTo)
     : greetingMethod_(std::move(greetingMethod)), switchTo_(std::move(switchTo)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+#ifdef Q_OS_WIN
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return;
+#endif
+    listener_ = Socket(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+    if (listener_ == kNoSocket ||
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::listen(listener_, 4) != 0 ||
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return;
@@ -77,7 +107,10 @@ FakeServer::FakeServer(QByteArray greetingMethod, QByteArray switchTo)
 FakeServer::~FakeServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
-    if (listener_ >= 0) ::close(listener_);
+    if (listener_ != kNoSocket) closeSocket(listener_);
+#ifdef Q_OS_WIN
+    WSACleanup();
+#endif
 }
 
 QByteArray FakeServer::received() const {
@@ -88,27 +121,27 @@ QByteArray FakeServer::received() const {
 void FakeServer::serve() {
     while (!stop_) {
         pollfd p{listener_, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        const int client = ::accept(listener_, nullptr, nullptr);
-        if (client < 0) continue;
+        if (pollSocket(&p, 50) <= 0) continue;
+        const Socket client = Socket(::accept(listener_, nullptr, nullptr));
+        if (client == kNoSocket) continue;
         ++connections_;
         talk(client);
-        ::close(client);
+        closeSocket(client);
     }
 }
 
-void FakeServer::talk(int client) {
+void FakeServer::talk(Socket client) {
     if (!sendAll(client, packet(0, greeting(greetingMethod_)))) return;
     bool switched = switchTo_.isEmpty();
     // Reads until the client hangs up, for at most a few seconds.
     for (int idle = 0; idle < 100 && !stop_;) {
         pollfd p{client, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) {
+        if (pollSocket(&p, 50) <= 0) {
             ++idle;
             continue;
         }
         char buffer[4096];
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        const auto n = ::recv(client, buffer, sizeof buffer, 0);
         if (n <= 0) return;
         {
             std::lock_guard<std::mutex> lock(mutex_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QtGlobal>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -22,13 +23,22 @@ public:
     QByteArray received() const;
     int connections() const { return connections_; }
 
+    // A socket's handle: an int where sockets are files, an unsigned handle on Windows.
+#ifdef Q_OS_WIN
+    using Socket = quintptr;
+    static constexpr Socket kNoSocket = ~Socket{0};
+#else
+    using Socket = int;
+    static constexpr Socket kNoSocket = -1;
+#endif
+
 private:
     void serve();
-    void talk(int client);
+    void talk(Socket client);
 
     QByteArray greetingMethod_;
     QByteArray switchTo_;
-    int listener_ = -1;
+    Socket listener_ = kNoSocket;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
