@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <mutex>
 #include <string>
+#include <utility>
 
 // The client library's plug-in interface. Its header cannot be included as installed (it includes a
 // header the development package does not ship), so the few declarations used here are repeated;
@@ -37,11 +38,13 @@ struct AuthenticationPlugin {
     int (*authenticateUser)(st_plugin_vio* vio, MYSQL* mysql);
 };
 
-thread_local QString refusedMethod;
+// A plain pointer to the method's constant name: a thread-local with a destructor would be
+// destroyed at the thread's end, which with MinGW on Windows can come after its storage is freed.
+thread_local const char* refusedMethod = nullptr;
 
 template <const char* Name>
 int refuse(st_plugin_vio*, MYSQL*) {
-    refusedMethod = QString::fromLatin1(Name);
+    refusedMethod = Name;
     return kAuthenticationError;  // nothing has been written to the server
 }
 
@@ -91,7 +94,6 @@ const char* AllowedAuthenticationMethods() {
 }
 
 QString TakeRefusedClearTextMethod() {
-    QString method;
-    method.swap(refusedMethod);
-    return method;
+    const char* method = std::exchange(refusedMethod, nullptr);
+    return method ? QString::fromLatin1(method) : QString();
 }
