@@ -70,7 +70,7 @@ if [ ! -f "$connector/.built" ]; then
         [ -n "$orig" ] || fail "could not download Debian's mariadb source package"
     fi
     say "building MariaDB Connector/C for Windows from $(basename "$orig")"
-    top=$(tar -tzf "$orig" | head -n 1 | cut -d/ -f1)
+    top=$(tar -tzf "$orig" | awk -F/ 'NR == 1 { print $1 }')
     rm -rf "$sources/$top" "$cache/connector-build" "$connector"
     tar -xzf "$orig" -C "$sources" "$top/libmariadb"
     cmake -S "$sources/$top/libmariadb" -B "$cache/connector-build" -G Ninja \

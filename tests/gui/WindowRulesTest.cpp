@@ -154,7 +154,7 @@ TEST_F(WindowRulesTest, ADroppedFolderIsAddedAsAFolderAddIsAndGoesOnAfterAFailur
             {form.isBusy(), form.PushButton7->isEnabled(), form.Text1->cursor().shape()});
     };
     form.ListView1->setFileSystem(&fs);
-    form.ListView1->addDroppedPaths({root.path()});
+    form.ListView1->addDroppedPaths({Native(root.path())});
 
     EXPECT_EQ(form.ListView1->paths(), (QStringList{top, deep}));
     ASSERT_EQ(dialogs.reports().size(), 1);

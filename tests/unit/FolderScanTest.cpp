@@ -120,6 +120,24 @@ TEST_F(FolderScan, LeavesOutHiddenSystemFoldersExceptDriveRoots) {
     EXPECT_EQ(scan(), QStringList({"", "hidden/", "hidden/below/"}));
 }
 
+#ifdef Q_OS_WIN
+// The file system's own attributes: a hidden system folder is left out with everything beneath it;
+// a folder that is only hidden or only a system folder is walked.
+TEST_F(FolderScan, LeavesOutTheFileSystemsHiddenSystemFolders) {
+    for (const char* f : {"both/below", "hidden/below", "system/below"}) tree.folder(f);
+    const auto set = [&](const char* folder, DWORD attributes) {
+        const QString path = tree.native(folder);
+        ASSERT_TRUE(SetFileAttributesW(reinterpret_cast<const wchar_t*>(path.utf16()), attributes));
+    };
+    set("both", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    set("hidden", FILE_ATTRIBUTE_HIDDEN);
+    set("system", FILE_ATTRIBUTE_SYSTEM);
+    QStringList found = scan();
+    found.sort();
+    EXPECT_EQ(found, QStringList({"", "hidden/", "hidden/below/", "system/", "system/below/"}));
+}
+#endif
+
 #ifndef Q_OS_WIN  // names with these characters and symbolic links are Unix's
 TEST_F(FolderScan, SkipsUnsafeNamesWithEverythingBeneath) {
     tree.folder("good/inner");
