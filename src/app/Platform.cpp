@@ -21,6 +21,7 @@
 #else
 #include <dirent.h>
 #include <fcntl.h>
+#include <mariadb_version.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -522,6 +523,15 @@ bool OpensWithoutReading(const QString& path) {
     close(fd);
     // Only plain files: a device or a pipe holds no file to store, and reading one could block.
     return ok && S_ISREG(st.st_mode);
+#endif
+}
+
+QByteArray ClientPluginFolder() {
+#ifdef Q_OS_WIN
+    // The library names files in the ANSI code page.
+    return (ExecutableFolder() + QStringLiteral("\\plugin")).toLocal8Bit();
+#else
+    return QByteArrayLiteral(MARIADB_PLUGINDIR);
 #endif
 }
 

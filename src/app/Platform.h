@@ -50,6 +50,10 @@ QString DesktopFolder();
 
 // ---- Database ----------------------------------------------------------------------------------
 
+// The folder that the client library loads its authentication plug-ins from, in the form the
+// library takes: on Windows the folder "plugin" beside the executable, elsewhere the library's own.
+QByteArray ClientPluginFolder();
+
 // Whether the client library has a default local socket to reach a server on this computer when
 // "localhost" answers on no TCP port. Windows reaches "localhost" over TCP only.
 bool HasDefaultLocalSocket();

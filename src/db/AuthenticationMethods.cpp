@@ -51,14 +51,18 @@ constexpr unsigned char kFastAuthenticationDone = 3;
 constexpr unsigned char kFullAuthenticationNeeded = 4;
 constexpr unsigned char kSwitchRequest = 254;
 
+// Plain bytes only: a thread-local object with a destructor of its own is not safe to end with
+// every compiler the program is built with (MinGW may run it after the thread's storage is gone).
 struct Notes {
-    AuthenticationRefusal refusal;
-    QString requested;  // the method the server's last switch request named
+    AuthenticationRefusal::Reason reason = AuthenticationRefusal::Reason::None;
+    const char* refused = nullptr;  // the method the program's own plug-in refused
+    char requested[256] = {};       // the method the server's last switch request named
 };
 thread_local Notes notes;
 
 int refuse(AuthenticationRefusal::Reason reason, const char* method) {
-    notes.refusal = {reason, QString::fromLatin1(method)};
+    notes.reason = reason;
+    notes.refused = method;
     return CR_ERROR;  // nothing of the password has been written to the server
 }
 
@@ -69,12 +73,18 @@ int readPacket(MYSQL_PLUGIN_VIO* vio, MYSQL* mysql, unsigned char** packet) {
     const int length = vio->read_packet(vio, packet);
     if (length < 0 && mysql_errno(mysql) == 0 && mysql->net.read_pos &&
         mysql->net.read_pos[0] == kSwitchRequest)
-        notes.requested = QString::fromUtf8(reinterpret_cast<const char*>(mysql->net.read_pos + 1));
+        qstrncpy(notes.requested, reinterpret_cast<const char*>(mysql->net.read_pos + 1),
+                 sizeof notes.requested);
     return length;
 }
 
+// Whether the session runs inside TLS. The protocol version is asked as well as the cipher: some
+// TLS libraries (Schannel under Wine) do not name the cipher of a session they encrypt.
 bool encrypted(MYSQL* mysql) {
-    return mysql_get_ssl_cipher(mysql) != nullptr;
+    if (mysql_get_ssl_cipher(mysql) != nullptr) return true;
+    const char* version = nullptr;
+    return mariadb_get_infov(mysql, MARIADB_CONNECTION_TLS_VERSION, &version) == 0 &&
+           version != nullptr;
 }
 
 const char* passwordOf(MYSQL* mysql) {
@@ -214,8 +224,9 @@ void ForgetAuthenticationNotes() {
 AuthenticationRefusal TakeAuthenticationRefusal(unsigned int libraryError) {
     Notes taken;
     std::swap(taken, notes);
-    if (taken.refusal.reason != AuthenticationRefusal::Reason::None) return taken.refusal;
+    if (taken.reason != AuthenticationRefusal::Reason::None)
+        return {taken.reason, QString::fromLatin1(taken.refused)};
     if (libraryError == CR_PLUGIN_NOT_ALLOWED)
-        return {AuthenticationRefusal::Reason::NotAllowed, taken.requested};
+        return {AuthenticationRefusal::Reason::NotAllowed, QString::fromUtf8(taken.requested)};
     return {};
 }

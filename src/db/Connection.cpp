@@ -118,8 +118,8 @@ void ProtectSession(MYSQL* mysql, bool overTcp) {
     mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &off);
     mysql_optionsv(mysql, MARIADB_OPT_RESTRICTED_AUTH, AllowedAuthenticationMethods());
     StartWithOwnMethod(mysql);
-    // Plug-ins come from the library's own folder only.
-    mysql_optionsv(mysql, MYSQL_PLUGIN_DIR, MARIADB_PLUGINDIR);
+    // Plug-ins come from the program's plug-in folder only.
+    mysql_optionsv(mysql, MYSQL_PLUGIN_DIR, platform::ClientPluginFolder().constData());
     if (overTcp) {
         // Encrypted whenever the server offers TLS, in clear with one that does not.
         const my_bool on = 1;

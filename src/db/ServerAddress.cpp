@@ -4,7 +4,7 @@
 
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QRegularExpression>
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -15,16 +15,29 @@
 
 namespace {
 
+// The checks below run on the threads that open connections, so they use no regular expression:
+// Qt keeps a thread-local buffer for those, and with MinGW on Windows a thread-local's destructor
+// can run after its storage was freed, when such a thread ends.
+
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+bool isLabelCharacter(QChar c) {
+    return isAsciiDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' ||
+           c == u'-';
+}
+
 // Host name labels: letters, digits, "-" and "_" (common in container and internal names), not
 // starting or ending with "-", at most 63 characters each, 253 in all, with an optional final dot.
 bool isHostName(const QString& text) {
-    static const QRegularExpression label(
-        QStringLiteral("\\A[A-Za-z0-9_](?:[A-Za-z0-9_-]{0,61}[A-Za-z0-9_])?\\z"));
-    QString name = text;
+    QStringView name = text;
     if (name.endsWith(u'.')) name.chop(1);
     if (name.isEmpty() || name.size() > 253) return false;
-    for (const QString& part : name.split(u'.')) {
-        if (!label.match(part).hasMatch()) return false;
+    for (QStringView label : name.tokenize(u'.')) {
+        if (label.isEmpty() || label.size() > 63 || label.front() == u'-' || label.back() == u'-')
+            return false;
+        if (!std::all_of(label.begin(), label.end(), isLabelCharacter)) return false;
     }
     return true;
 }
@@ -35,10 +48,20 @@ bool isIpv6(const QString& text) {
            address.protocol() == QAbstractSocket::IPv6Protocol;
 }
 
+// Four dotted groups of one to three digits, which the address parser then checks for range.
+bool isDottedQuad(const QString& text) {
+    int groups = 0;
+    for (QStringView group : QStringView(text).tokenize(u'.')) {
+        if (++groups > 4 || group.isEmpty() || group.size() > 3 ||
+            !std::all_of(group.begin(), group.end(), isAsciiDigit))
+            return false;
+    }
+    return groups == 4;
+}
+
 bool isIpv4(const QString& text) {
-    static const QRegularExpression dotted(QStringLiteral("\\A[0-9]{1,3}(?:\\.[0-9]{1,3}){3}\\z"));
     QHostAddress address;
-    return dotted.match(text).hasMatch() && address.setAddress(text) &&
+    return isDottedQuad(text) && address.setAddress(text) &&
            address.protocol() == QAbstractSocket::IPv4Protocol;
 }
 

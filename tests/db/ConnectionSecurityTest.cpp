@@ -58,8 +58,11 @@ TEST_F(ConnectionSecurityTest, EveryConnectionOverTcpIsEncrypted) {
                               OpenDownloadConnection, OpenUploadConnection};
     for (Opener open : openers) {
         std::unique_ptr<Connection> c = open(profile());
-        EXPECT_FALSE(c->tlsCipher().isEmpty());
-        EXPECT_EQ(SessionStatus(*c, "Ssl_cipher"), c->tlsCipher());
+        const QString cipher = SessionStatus(*c, "Ssl_cipher");
+        EXPECT_FALSE(cipher.isEmpty()) << "the server sees the session in clear";
+#ifndef Q_OS_WIN  // Schannel need not name the cipher to the client library
+        EXPECT_EQ(c->tlsCipher(), cipher);
+#endif
     }
     std::unique_ptr<Connection> upload = OpenUploadConnection(profile());
     EXPECT_EQ(SessionStatus(*upload, "Compression"), "ON");
@@ -89,6 +92,7 @@ TEST_F(ConnectionSecurityTest, AServerThatRequiresSecureTransportTakesEveryActio
         EXPECT_EQ(result.files, 1);
         EXPECT_EQ(QFileInfo(dir.filePath("out/f1.bin")).size(), 25000);
 
+#ifndef Q_OS_WIN  // where "localhost" has a local socket
         // A local socket counts as secure and needs no TLS.
         ConnectionProfile local = profile();
         local.server = "localhost";
@@ -96,6 +100,7 @@ TEST_F(ConnectionSecurityTest, AServerThatRequiresSecureTransportTakesEveryActio
         Connection c;
         c.open(BuildConnectionString(local, false));
         EXPECT_TRUE(c.tlsCipher().isEmpty());
+#endif
     });
 }
 
@@ -136,21 +141,29 @@ TEST_F(ConnectionSecurityTest, LocalhostIsReachedOverTcpAtItsPortBeforeTheSocket
     p.server = "localhost";
     Connection tcp;
     tcp.open(BuildConnectionString(p, false));
-    EXPECT_FALSE(tcp.tlsCipher().isEmpty()) << "went to the socket, not to the port";
+    EXPECT_FALSE(SessionStatus(tcp, "Ssl_cipher").isEmpty()) << "went to the socket, not the port";
     EXPECT_TRUE(QString::fromUtf8(mysql_get_host_info(tcp.handle())).contains("TCP/IP"));
 
     p.port = "1";
+#ifdef Q_OS_WIN
+    // Windows reaches "localhost" over TCP only: a closed port is a failure like any other.
+    const QString closed[] = {"localhost", "127.0.0.1"};
+#else
     Connection socket;
     socket.open(BuildConnectionString(p, false));
     EXPECT_TRUE(QString::fromUtf8(mysql_get_host_info(socket.handle())).contains("socket"));
 
     // Other names never fall back to the socket.
-    p.server = "127.0.0.1";
-    Connection none;
-    const Failure f = ExpectFailure([&] { none.open(BuildConnectionString(p, false)); },
-                                    "127.0.0.1 at a closed port opened");
-    EXPECT_TRUE(f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR)
-        << f.description.toStdString();
+    const QString closed[] = {"127.0.0.1"};
+#endif
+    for (const QString& server : closed) {
+        p.server = server;
+        Connection none;
+        const Failure f = ExpectFailure([&] { none.open(BuildConnectionString(p, false)); },
+                                        server.toStdString() + " at a closed port opened");
+        EXPECT_TRUE(f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR)
+            << f.description.toStdString();
+    }
 }
 
 TEST_F(ConnectionSecurityTest, NoProfileValueRunsAStatementOrLoadsALibrary) {
@@ -289,6 +302,7 @@ TEST(PasswordInClear, APasswordSendingMethodSendsThePasswordOnlyInsideTls) {
         {sha2, sha2, true, true, password, true},
     };
     for (const Case& c : cases) {
+        if (c.tls && !FakeServer::kSpeaksTls) continue;
         const std::string name =
             (c.greeting + "/" + c.method + (c.tls ? " tls" : " clear") +
              (c.cached ? " cached" : "") + (c.password.isEmpty() ? " empty" : ""))

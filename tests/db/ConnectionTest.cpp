@@ -68,6 +68,31 @@ TEST_F(ConnectionTest, APasswordWithSemicolonBraceAndEqualsConnects) {
     exec(QStringLiteral("DROP USER '%1'@'%%'").arg(user));
 }
 
+// The client's side of ed25519 is a plug-in file that the library loads from the program's plug-in
+// folder: on Windows the folder "plugin" beside the executable.
+TEST_F(ConnectionTest, AUserOfAMethodFromAPlugInLogsIn) {
+    if (scalar("SELECT COUNT(*) FROM information_schema.PLUGINS WHERE PLUGIN_NAME='ed25519'") ==
+        "0")
+        exec("INSTALL SONAME 'auth_ed25519'");
+    const QString user = QStringLiteral("ed_%1").arg(database_.right(9));
+    exec(QStringLiteral("CREATE USER '%1'@'%%' IDENTIFIED VIA ed25519 USING PASSWORD('s3cret')")
+             .arg(user));
+    exec(QStringLiteral("GRANT ALL ON `%1`.* TO '%2'@'%%'").arg(database_, user));
+    ConnectionProfile p = profile();
+    p.user = user;
+    p.password = "s3cret";
+    Connection connection;
+    try {
+        connection.open(BuildConnectionString(p, false));
+    } catch (const Failure& f) {
+        ADD_FAILURE() << f.description.toStdString();
+    }
+    EXPECT_TRUE(connection.isOpen());
+    p.password = "s3cre";
+    EXPECT_FALSE(CanConnectToMySQL(p));
+    exec(QStringLiteral("DROP USER '%1'@'%%'").arg(user));
+}
+
 TEST_F(ConnectionTest, PropertiesReachTheSession) {
     Connection c;
     c.setCommandTimeout(5000);

@@ -50,10 +50,18 @@ TEST(AddImagesOrOtherFiles, OneFileIsListedAsGivenSeveralAsFolderSeparatorAndNam
         QStringList chosen;
         QStringList want;
     };
+    // The dialog gives "/" separators; the list shows the platform's own.
     const Case cases[] = {
+#ifdef Q_OS_WIN
+        {{"C:/data//one.png"}, {"C:\\data\\\\one.png"}},
+        {{"C:/a.png", "C:/b.png"}, {"C:\\a.png", "C:\\b.png"}},
+        {{"C:/data//x/one.png", "C:/data//x/two"}, {"C:\\data\\x\\one.png", "C:\\data\\x\\two"}},
+        {{"//srv/share/a.png", "//srv/share/b"}, {"\\\\srv\\share\\a.png", "\\\\srv\\share\\b"}},
+#else
         {{"/data//one.png"}, {"/data//one.png"}},
         {{"/a.png", "/b.png", "/c.png"}, {"/a.png", "/b.png", "/c.png"}},
         {{"/data//x/one.png", "/data//x/two"}, {"/data/x/one.png", "/data/x/two"}},
+#endif
     };
     for (const Case& c : cases) {
         ScriptedDialogs dialogs;
@@ -71,7 +79,7 @@ TEST(AddImagesOrOtherFiles, OneFileIsListedAsGivenSeveralAsFolderSeparatorAndNam
 
 class AddAllFilesInFolderTest : public ::testing::Test {
 protected:
-    QString make(const QString& relative) { return MakeEmptyFile(tree.path(), relative); }
+    QString make(const QString& relative) { return Native(MakeEmptyFile(tree.path(), relative)); }
     void click() {
         AddAllFilesInFolder(
             dialogs, nullptr, list, [this](bool busy) { busyCalls.push_back(busy); }, fs);
@@ -92,7 +100,7 @@ TEST_F(AddAllFilesInFolderTest, ListsTheFilesOfTheTreeWithTheEnteredExtension) {
     make(".hidden.txt");
     make("plain");
     dialogs.inputAnswers.push_back("txt");
-    dialogs.folderAnswers.push_back(tree.path());
+    dialogs.folderAnswers.push_back(Native(tree.path()));
     click();
 
     QStringList got = list.paths();
@@ -114,7 +122,7 @@ TEST_F(AddAllFilesInFolderTest, ListsTheFilesOfTheTreeWithTheEnteredExtension) {
     EXPECT_EQ(dialogs.calls[1].extra, "");
     EXPECT_EQ(busyCalls, (std::vector<bool>{true, false}));
     EXPECT_EQ(Settings::read("Extension"), "txt");
-    EXPECT_EQ(Settings::read("LastFolder"), tree.path());
+    EXPECT_EQ(Settings::read("LastFolder"), Native(tree.path()));
 }
 
 TEST_F(AddAllFilesInFolderTest, TheNextClickProposesTheLastAnswersAndStartsInTheLastFolder) {
@@ -122,24 +130,24 @@ TEST_F(AddAllFilesInFolderTest, TheNextClickProposesTheLastAnswersAndStartsInThe
     const QString twoDots = make("y..txt");
     make("z.txt");
     dialogs.inputAnswers = {"doc", ".txt"};
-    dialogs.folderAnswers = {tree.path(), tree.path()};
+    dialogs.folderAnswers = {Native(tree.path()), Native(tree.path())};
     click();
     click();
-    EXPECT_EQ(list.paths(), (QStringList{tree.filePath("x.doc"), twoDots}))
+    EXPECT_EQ(list.paths(), (QStringList{Native(tree.filePath("x.doc")), twoDots}))
         << "an entered dot makes the pattern *..txt";
     ASSERT_EQ(dialogs.calls.size(), 4u);
     EXPECT_EQ(dialogs.calls[2].extra, "doc");
-    EXPECT_EQ(dialogs.calls[3].extra, tree.path());
+    EXPECT_EQ(dialogs.calls[3].extra, Native(tree.path()));
 }
 
 TEST_F(AddAllFilesInFolderTest, AFolderThatFailsIsReportedAtItsLineAndTheWalkGoesOn) {
     const QString top = make("1.txt"), deep = make("B/C/3.txt");
     make("B/2.txt");
     make("D/4.txt");
-    fs.fileListingFailures.insert({tree.filePath("B"), Failure(67, "Too many files")});
-    fs.fileListingFailures.insert({tree.filePath("D"), Failure(67, "Too many files")});
+    fs.fileListingFailures.insert({Native(tree.filePath("B")), Failure(67, "Too many files")});
+    fs.fileListingFailures.insert({Native(tree.filePath("D")), Failure(67, "Too many files")});
     dialogs.inputAnswers.push_back("txt");
-    dialogs.folderAnswers.push_back(tree.path());
+    dialogs.folderAnswers.push_back(Native(tree.path()));
     click();
     EXPECT_EQ(list.paths(), (QStringList{top, deep}));
     const QString report =

@@ -42,7 +42,7 @@ TEST_F(Form1Test, FirstStartShowsTheDefaultsAndStoresOnlyServerAndPort) {
     EXPECT_EQ(form.Text4->text(), "");
     EXPECT_EQ(form.Text5->text(), "3306");
     const QMap<QString, QString> want{{"MyServer", "localhost"}, {"MyPort", "3306"}};
-    EXPECT_EQ(StoredValues(settings.settingsFile()), want);
+    EXPECT_EQ(settings.storedValues(), want);
     EXPECT_TRUE(dialogs.calls.empty());
     EXPECT_FALSE(form.handedOver());
     EXPECT_EQ(form.windowTitle(), "Vantrelle");
@@ -104,6 +104,7 @@ TEST_F(Form1Test, AFailingLoadStepIsReportedWithItsLineAndTheLoadGoesOn) {
     EXPECT_EQ(form.Text5->text(), "3306");
 }
 
+#ifndef Q_OS_WIN  // a settings file can be made unusable, the registry branch cannot
 TEST_F(Form1Test, AnUnusableStoreIsReportedAtEachStepAndTypingStillWorks) {
     // The settings file is a folder, so the store can be neither read nor written.
     QDir(settings.folder()).mkpath("Kestrom.ini");
@@ -122,6 +123,7 @@ TEST_F(Form1Test, AnUnusableStoreIsReportedAtEachStepAndTypingStillWorks) {
     EXPECT_TRUE(dialogs.reports()[0].contains("in Tarnwick2021/08/31.Form1.Text2_Change at line"));
     EXPECT_EQ(form.Text2->text(), "ann");
 }
+#endif
 
 TEST_F(Form1Test, TheHelpTextIsExactWithCarriageReturnsOnly) {
     Form1 form(dialogs, folder.environment());

@@ -17,6 +17,7 @@
 #include "files/UploadList.h"
 #include "gui/GuiSupport.h"
 #include "mainwindow/Form2.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
 
@@ -40,7 +41,7 @@ TEST_F(Form2Test, FirstLoadShowsTheDesktopAndStoresAllThreeFields) {
     EXPECT_EQ(form.Text2->text(), "");
     EXPECT_EQ(form.Text3->text(), "");
     const QMap<QString, QString> want{{"Destination", desktop}, {"Prefix", ""}, {"Extension", ""}};
-    EXPECT_EQ(StoredValues(settings.settingsFile()), want);
+    EXPECT_EQ(settings.storedValues(), want);
     EXPECT_EQ(form.windowTitle(), "Vantrelle");
     EXPECT_TRUE(dialogs.calls.empty());
 }
@@ -168,10 +169,11 @@ TEST_F(Form2Test, TheAddButtonsFillTheFileList) {
     dialogs.fileAnswers = {{tree.filePath("c.png")}};
     form.PushButton3->click();
     dialogs.inputAnswers = {"txt"};
-    dialogs.folderAnswers = {tree.path()};
+    dialogs.folderAnswers = {Native(tree.path())};
     form.PushButton4->click();
-    EXPECT_EQ(form.ListView1->paths(), (QStringList{tree.filePath("c.png"), tree.filePath("a.txt"),
-                                                    tree.filePath("sub/b.txt")}));
+    EXPECT_EQ(form.ListView1->paths(),
+              (QStringList{Native(tree.filePath("c.png")), Native(tree.filePath("a.txt")),
+                           Native(tree.filePath("sub/b.txt"))}));
     EXPECT_EQ(form.pointer().shape(), Shape::Default);
     EXPECT_TRUE(form.PushButton4->isEnabled());
     EXPECT_TRUE(dialogs.reports().isEmpty());

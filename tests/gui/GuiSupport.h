@@ -53,15 +53,6 @@ private:
     QTemporaryDir dir_;
 };
 
-// The keys of the program's section in the settings file, with their values.
-inline QMap<QString, QString> StoredValues(const QString& settingsFile) {
-    QSettings store(settingsFile, QSettings::IniFormat);
-    store.beginGroup(QStringLiteral("Vantrelle"));
-    QMap<QString, QString> values;
-    for (const QString& key : store.childKeys()) values.insert(key, store.value(key).toString());
-    return values;
-}
-
 // Runs `act` from the event loop of `owner`'s thread as soon as `ready` holds, looking every few
 // milliseconds.
 inline void WhenReady(QObject* owner, std::function<bool()> ready, std::function<void()> act) {

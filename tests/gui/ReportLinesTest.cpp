@@ -118,6 +118,9 @@ TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
          {"Form2.PushButton4_Click at line 104"}},
     };
     for (const Case& c : cases) {
+#ifdef Q_OS_WIN
+        if (c.storeUnusable) continue;  // the registry branch cannot be made unusable here
+#endif
         SCOPED_TRACE(c.what);
         SettingsSandbox settings;
         ProgramFolderSandbox folder;

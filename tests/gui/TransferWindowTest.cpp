@@ -199,7 +199,7 @@ public:
 
 TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
     holdAt(1, 3, 1000);
-    const QMap<QString, QString> stored = StoredValues(settings.settingsFile());
+    const QMap<QString, QString> stored = settings.storedValues();
     const int tableRow = form->List1->currentRow();
     PaintCounter counter;
     form->installEventFilter(&counter);
@@ -232,7 +232,7 @@ TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
     EXPECT_EQ(dialogs.shownTexts(), QStringList{"Done."});
     EXPECT_EQ(form->Text2->text(), "v");
     EXPECT_EQ(form->List1->currentRow(), tableRow);
-    EXPECT_EQ(StoredValues(settings.settingsFile()), stored);
+    EXPECT_EQ(settings.storedValues(), stored);
     expectWholeFilesFromTheFirst(1000);
     EXPECT_EQ(written().size(), 3);
     EXPECT_TRUE(buttonsEnabled());

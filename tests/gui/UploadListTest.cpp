@@ -236,12 +236,12 @@ TEST_F(UploadListTest, OnlyLocalFileListsAreAcceptedAndNeverAsAMove) {
     EXPECT_EQ(action, Qt::CopyAction);
     EXPECT_TRUE(drag(FileList({"/tmp/a"}), Qt::LinkAction | Qt::MoveAction, &action));
     EXPECT_EQ(action, Qt::LinkAction);
-    EXPECT_EQ(list.paths(), (QStringList{"/tmp/a", "/tmp/b", "/tmp/a"}));
+    EXPECT_EQ(list.paths(), (QStringList{Native("/tmp/a"), Native("/tmp/b"), Native("/tmp/a")}));
 }
 
 class DroppedTree : public UploadListTest {
 protected:
-    QString make(const QString& relative) { return MakeEmptyFile(root.path(), relative); }
+    QString make(const QString& relative) { return Native(MakeEmptyFile(root.path(), relative)); }
 
     QTemporaryDir root;
 };

@@ -139,20 +139,22 @@ struct Seen {
 
 TEST_F(WindowRulesTest, ADroppedFolderIsAddedAsAFolderAddIsAndGoesOnAfterAFailure) {
     QTemporaryDir root;
-    const auto make = [&](const QString& relative) { return MakeEmptyFile(root.path(), relative); };
+    const auto make = [&](const QString& relative) {
+        return Native(MakeEmptyFile(root.path(), relative));
+    };
     const QString top = make("1.txt"), deep = make("B/C/3.txt");
     make("B/2.txt");
     Form1 login(dialogs, folder.environment());
     Form2& form = login.mainWindow();
     StagedFileSystem fs;
-    fs.fileListingFailures.insert({root.filePath("B"), Failure(67, "Too many files")});
+    fs.fileListingFailures.insert({Native(root.filePath("B")), Failure(67, "Too many files")});
     std::vector<Seen> seen;
     fs.whileListingFiles = [&](const QString&) {
         seen.push_back(
             {form.isBusy(), form.PushButton7->isEnabled(), form.Text1->cursor().shape()});
     };
     form.ListView1->setFileSystem(&fs);
-    form.ListView1->addDroppedPaths({root.path()});
+    form.ListView1->addDroppedPaths({Native(root.path())});
 
     EXPECT_EQ(form.ListView1->paths(), (QStringList{top, deep}));
     ASSERT_EQ(dialogs.reports().size(), 1);

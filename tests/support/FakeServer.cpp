@@ -1,19 +1,49 @@
 #include "support/FakeServer.h"
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+#if VANTRELLE_FAKE_SERVER_TLS
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#else
+struct ssl_st;
+using SSL = ssl_st;  // no session is ever encrypted without TLS support
+#endif
 
 #include <QCryptographicHash>
 
 namespace {
+
+using Socket = FakeServer::Socket;
+
+#ifdef Q_OS_WIN
+constexpr int kSendFlags = 0;
+int pollSocket(pollfd* p, int timeoutMs) {
+    return WSAPoll(p, 1, timeoutMs);
+}
+void closeSocket(Socket s) {
+    ::closesocket(s);
+}
+#else
+constexpr int kSendFlags = MSG_NOSIGNAL;
+int pollSocket(pollfd* p, int timeoutMs) {
+    return ::poll(p, 1, timeoutMs);
+}
+void closeSocket(Socket s) {
+    ::close(s);
+}
+#endif
 
 constexpr quint32 kClientConnectWithDb = 0x8;
 constexpr quint32 kClientSsl = 0x800;
@@ -81,6 +111,7 @@ QByteArray expectedScramble(const QByteArray& password) {
     return out;
 }
 
+#if VANTRELLE_FAKE_SERVER_TLS
 // A key and a self-signed certificate made once per test run.
 struct Credentials {
     SSL_CTX* context = nullptr;
@@ -120,13 +151,26 @@ const Credentials& credentials() {
     return c;
 }
 
+#else
+// Without TLS support there is no key to hand out.
+struct Credentials {
+    QByteArray publicKeyPem;
+};
+
+const Credentials& credentials() {
+    static const Credentials c;
+    return c;
+}
+#endif
+
 }  // namespace
 
 // One client's socket, in clear or inside TLS, reading and writing whole packets with their
 // sequence numbers, and recording what arrives both as it crossed the wire and as read.
 class FakeServer::Channel {
 public:
-    Channel(FakeServer& server, int fd) : server_(server), fd_(fd) {}
+    Channel(FakeServer& server, Socket fd) : server_(server), fd_(fd) {}
+#if VANTRELLE_FAKE_SERVER_TLS
     ~Channel() {
         if (ssl_) SSL_free(ssl_);
     }
@@ -139,6 +183,9 @@ public:
         SSL_set_bio(ssl_, bio, bio);
         return SSL_accept(ssl_) == 1;
     }
+#else
+    bool startTls() { return false; }
+#endif
 
     std::optional<QByteArray> read() {
         const QByteArray header = readExactly(4);
@@ -156,11 +203,17 @@ public:
         out += payload;
         qsizetype done = 0;
         while (done < out.size()) {
-            const int n =
-                ssl_ ? SSL_write(ssl_, out.constData() + done, static_cast<int>(out.size() - done))
-                     : static_cast<int>(::send(fd_, out.constData() + done,
-                                               static_cast<size_t>(out.size() - done),
-                                               MSG_NOSIGNAL));
+#if VANTRELLE_FAKE_SERVER_TLS
+            if (ssl_) {
+                const int n =
+                    SSL_write(ssl_, out.constData() + done, static_cast<int>(out.size() - done));
+                if (n <= 0) return false;
+                done += n;
+                continue;
+            }
+#endif
+            const int n = static_cast<int>(
+                ::send(fd_, out.constData() + done, static_cast<int>(out.size() - done), kSendFlags));
             if (n <= 0) return false;
             done += n;
         }
@@ -175,10 +228,11 @@ private:
             const int want =
                 static_cast<int>(std::min<qsizetype>(count - out.size(), sizeof buffer));
             int n = 0;
-            if (ssl_) {
-                n = SSL_read(ssl_, buffer, want);
-            } else {
-                n = static_cast<int>(::recv(fd_, buffer, static_cast<size_t>(want), 0));
+#if VANTRELLE_FAKE_SERVER_TLS
+            if (ssl_) n = SSL_read(ssl_, buffer, want);
+#endif
+            if (!ssl_) {
+                n = static_cast<int>(::recv(fd_, buffer, want, 0));
                 if (n > 0) record(server_.received_, buffer, n);
             }
             if (n <= 0) break;
@@ -193,6 +247,7 @@ private:
         into.append(data, n);
     }
 
+#if VANTRELLE_FAKE_SERVER_TLS
     static long onWire(BIO* bio, int operation, const char* data, size_t, int, long, int ret,
                        size_t* processed) {
         if (operation == (BIO_CB_READ | BIO_CB_RETURN) && ret > 0 && processed) {
@@ -202,20 +257,27 @@ private:
         return ret;
     }
 
+#endif
+
     FakeServer& server_;
-    int fd_;
+    Socket fd_;
     SSL* ssl_ = nullptr;
     quint8 sequence_ = 0;
 };
 
 FakeServer::FakeServer(Script script) : script_(std::move(script)) {
     if (script_.tls) credentials();  // made before the first client waits for it
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+#ifdef Q_OS_WIN
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return;
+#endif
+    listener_ = Socket(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+    if (listener_ == kNoSocket ||
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::listen(listener_, 4) != 0 ||
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return;
@@ -230,7 +292,10 @@ FakeServer::FakeServer(QByteArray greetingMethod, QByteArray method)
 FakeServer::~FakeServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
-    if (listener_ >= 0) ::close(listener_);
+    if (listener_ != kNoSocket) closeSocket(listener_);
+#ifdef Q_OS_WIN
+    WSACleanup();
+#endif
 }
 
 QByteArray FakeServer::received() const {
@@ -251,19 +316,19 @@ QList<QByteArray> FakeServer::answers() const {
 void FakeServer::serve() {
     while (!stop_) {
         pollfd p{listener_, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        const int client = ::accept(listener_, nullptr, nullptr);
-        if (client < 0) continue;
+        if (pollSocket(&p, 50) <= 0) continue;
+        const Socket client = Socket(::accept(listener_, nullptr, nullptr));
+        if (client == kNoSocket) continue;
         ++connections_;
         // A client that stops talking is given up after a few seconds.
         timeval wait{5, 0};
         ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
         talk(client);
-        ::close(client);
+        closeSocket(client);
     }
 }
 
-void FakeServer::talk(int client) {
+void FakeServer::talk(Socket client) {
     Channel channel(*this, client);
     if (!channel.write(greeting(script_.greetingMethod, script_.tls))) return;
     std::optional<QByteArray> login = channel.read();

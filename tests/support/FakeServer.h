@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QtGlobal>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -48,14 +49,30 @@ public:
     // Logins the server accepted.
     int accepted() const { return accepted_; }
 
+    // Whether the fake server can encrypt a session (it needs OpenSSL, which a Windows build of
+    // the tests does not have).
+#if VANTRELLE_FAKE_SERVER_TLS
+    static constexpr bool kSpeaksTls = true;
+#else
+    static constexpr bool kSpeaksTls = false;
+#endif
+    // A socket's handle: an int where sockets are files, an unsigned handle on Windows.
+#ifdef Q_OS_WIN
+    using Socket = quintptr;
+    static constexpr Socket kNoSocket = ~Socket{0};
+#else
+    using Socket = int;
+    static constexpr Socket kNoSocket = -1;
+#endif
+
 private:
     class Channel;
     void serve();
-    void talk(int client);
+    void talk(Socket client);
     bool authenticate(Channel& channel, const QByteArray& method, QByteArray answer);
 
     Script script_;
-    int listener_ = -1;
+    Socket listener_ = kNoSocket;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};

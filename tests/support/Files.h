@@ -13,6 +13,11 @@ inline QStringList FilesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// A path with the platform's own separators, as the program's lists and folder browser give it.
+inline QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
 // Makes an empty file at the relative path below the folder, with the folders it lies in; gives
 // its path.
 inline QString MakeEmptyFile(const QString& folder, const QString& relative) {

@@ -1,9 +1,13 @@
 #include "support/TestServer.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QStandardPaths>
 #include <cstdlib>
+
+#include "app/Platform.h"
 
 std::optional<TestServer> TestServer::fromEnvironment() {
     const QString host = qEnvironmentVariable("VANTRELLE_TEST_HOST");
@@ -14,6 +18,23 @@ std::optional<TestServer> TestServer::fromEnvironment() {
                       qEnvironmentVariable("VANTRELLE_TEST_SOCKET")};
 }
 
+#ifdef Q_OS_WIN
+SettingsSandbox::SettingsSandbox() {
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    for (const QString& key : store.allKeys()) saved_.insert(key, store.value(key));
+    store.remove(QString());
+}
+
+SettingsSandbox::~SettingsSandbox() {
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    store.remove(QString());
+    for (auto it = saved_.cbegin(); it != saved_.cend(); ++it) store.setValue(it.key(), it.value());
+}
+
+QString SettingsSandbox::settingsFile() const {
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Kestrom");
+}
+#else
 SettingsSandbox::SettingsSandbox() {
     hadPrevious_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
     previous_ = qgetenv("XDG_CONFIG_HOME");
@@ -29,6 +50,24 @@ SettingsSandbox::~SettingsSandbox() {
 
 QString SettingsSandbox::settingsFile() const {
     return dir_.path() + QStringLiteral("/Kestrom.ini");
+}
+#endif
+
+bool SettingsSandbox::storeExists() const {
+#ifdef Q_OS_WIN
+    return !QSettings(settingsFile(), QSettings::NativeFormat).allKeys().isEmpty();
+#else
+    return QFileInfo::exists(settingsFile());
+#endif
+}
+
+QMap<QString, QString> SettingsSandbox::storedValues() const {
+    const std::unique_ptr<QSettings> store =
+        platform::OpenSettingsStore(QStringLiteral("Kestrom"), false);
+    store->beginGroup(QStringLiteral("Vantrelle"));
+    QMap<QString, QString> values;
+    for (const QString& key : store->childKeys()) values.insert(key, store->value(key).toString());
+    return values;
 }
 
 void DatabaseTest::SetUp() {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariant>
 #include <memory>
 #include <optional>
 
@@ -26,18 +28,25 @@ struct TestServer {
 // when there is no row.
 QStringList RowOn(Connection& c, const QString& sql);
 
-// Points the settings store at a fresh folder for the life of the object.
+// Gives the program an empty settings store for the life of the object: a fresh folder for the
+// settings file, or on Windows an emptied registry branch whose values are put back afterwards.
 class SettingsSandbox {
 public:
     SettingsSandbox();
     ~SettingsSandbox();
+    // The settings file, or on Windows the registry branch of the application name.
     QString settingsFile() const;
     QString folder() const { return dir_.path(); }
+    // Whether the store holds anything.
+    bool storeExists() const;
+    // The keys of the program's section in the store, with their values.
+    QMap<QString, QString> storedValues() const;
 
 private:
     QTemporaryDir dir_;
     QByteArray previous_;
     bool hadPrevious_ = false;
+    QMap<QString, QVariant> saved_;
 };
 
 // A fresh database on the private server for each test, dropped afterwards. Without a server the

@@ -48,7 +48,12 @@ TEST(FixDoubleSlashes, WithoutNetworkPathsALeadingSeparatorIsNoSpecialCase) {
         {"C:\\\\x", "C:\\\\x"},
     };
     for (const Case& c : cases) EXPECT_EQ(FixDoubleSlashes(c.in, u'/', false), c.want) << c.in;
+#ifdef Q_OS_WIN
+    EXPECT_EQ(FixDoubleSlashes("C:\\a\\\\b"), "C:\\a\\b") << "this platform's own variant";
+    EXPECT_EQ(FixDoubleSlashes("\\\\\\srv\\\\x"), "\\\\srv\\x");
+#else
     EXPECT_EQ(FixDoubleSlashes("//home//x"), "/home/x") << "this platform's own variant";
+#endif
 }
 
 TEST(PathExists, CountsFilesAndFoldersHiddenOrNotButNoPatternOrMissingPath) {
@@ -81,9 +86,9 @@ TEST(FileExists, CountsOnlyNormalFilesAndPatternsThatMatchOne) {
     tree.file("plain.txt");
     const QString readOnly = tree.file("locked.dat");
     QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
-    tree.file(".hidden.txt");
+    tree.hidden(tree.file(".hidden.txt"));
     tree.folder("folder.txt");
-    tree.file("only-hidden/.a.jpg");
+    tree.hidden(tree.file("only-hidden/.a.jpg"));
     struct Case {
         QString path;
         bool want;
@@ -101,6 +106,11 @@ TEST(FileExists, CountsOnlyNormalFilesAndPatternsThatMatchOne) {
         {tree.path("only-hidden/*.*"), false},
         {tree.path("missing/*.*"), false},
         {tree.root() + "/", false},
+#ifdef Q_OS_WIN
+        {QDir::toNativeSeparators(tree.path("plain.txt")), true},
+        {QDir::toNativeSeparators(tree.path("*.dat")), true},
+        {QDir::toNativeSeparators(tree.path(".hidden.txt")), false},
+#endif
         {QString(), false},
     };
     for (const Case& c : cases) EXPECT_EQ(FileExists(c.path), c.want) << c.path.toStdString();
@@ -118,7 +128,7 @@ TEST(FileExists, APathThatCanNameNothingFails) {
 TEST(FolderExists, IsTrueForFoldersOnlyAndNeverFails) {
     TempTree tree;
     tree.file("file");
-    tree.folder(".hidden");
+    tree.hidden(tree.folder(".hidden"));
     EXPECT_TRUE(FolderExists(tree.root()));
     EXPECT_TRUE(FolderExists(tree.root() + "/"));
     EXPECT_TRUE(FolderExists(tree.path(".hidden")));
@@ -127,8 +137,25 @@ TEST(FolderExists, IsTrueForFoldersOnlyAndNeverFails) {
     EXPECT_FALSE(FolderExists(tree.path("missing/deeper")));
     EXPECT_FALSE(FolderExists(QString()));
     EXPECT_FALSE(FolderExists(tree.path("*")));
+#ifdef Q_OS_WIN
+    EXPECT_TRUE(FolderExists(QDir::toNativeSeparators(tree.path(".hidden")) + "\\"));
+    EXPECT_TRUE(FolderExists("C:\\"));
+    EXPECT_FALSE(FolderExists(QDir::toNativeSeparators(tree.path("file"))));
+#endif
 }
 
+#ifdef Q_OS_WIN
+TEST(GetDesktopFolder, IsTheUsersDesktopWithExactlyOneTrailingBackslash) {
+    const QString desktop =
+        QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    ASSERT_GT(desktop.size(), 3);
+    EXPECT_EQ(desktop.mid(1, 2), ":\\") << desktop.toStdString();
+    EXPECT_EQ(GetSpecialFolder(0), desktop);
+    EXPECT_EQ(GetDesktopFolder(), desktop + "\\");
+    EXPECT_FALSE(GetDesktopFolder().endsWith("\\\\"));
+    EXPECT_EQ(GetSpecialFolder(5), "") << "unknown numbers give nothing";
+}
+#else
 TEST(GetDesktopFolder, IsTheDesktopOrWithoutOneTheHomeWithExactlyOneTrailingSeparator) {
     TempTree home;
     const QByteArray previous = qgetenv("HOME");
@@ -145,12 +172,17 @@ TEST(GetDesktopFolder, IsTheDesktopOrWithoutOneTheHomeWithExactlyOneTrailingSepa
     EXPECT_EQ(GetSpecialFolder(5), "") << "unknown numbers give nothing";
     qputenv("HOME", previous);
 }
+#endif
 
 TEST(ProgramFolder, IsTheExecutablesFolderWithoutTrailingSeparator) {
     const QString folder = ProgramFolder();
     ASSERT_FALSE(folder.isEmpty());
-    EXPECT_FALSE(folder.endsWith(u'/'));
+    EXPECT_FALSE(folder.endsWith(u'/') || folder.endsWith(u'\\'));
+#ifdef Q_OS_WIN
+    EXPECT_TRUE(QFileInfo::exists(folder + "\\unit_tests.exe")) << folder.toStdString();
+#else
     EXPECT_TRUE(QFileInfo::exists(folder + "/unit_tests"));
+#endif
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include "app/FileFailure.h"
 #include "app/Steps.h"
 #include "support/ScriptedDialogs.h"
@@ -58,11 +62,18 @@ TEST(FileFailure, CarriesTheSystemsOwnReason) {
         QIODevice::OpenMode mode;
         QString want;
     };
+#ifdef Q_OS_WIN
+    const QString missingFile = qt_error_string(ERROR_FILE_NOT_FOUND);
+    const QString missingFolder = qt_error_string(ERROR_PATH_NOT_FOUND);
+#else
+    const QString missingFile = QStringLiteral("No such file or directory");
+    const QString missingFolder = missingFile;
+#endif
     const Case cases[] = {
         {FileAction::Read, dir.path() + "/missing", QIODevice::ReadOnly,
-         "could not be read: No such file or directory"},
+         "could not be read: " + missingFile},
         {FileAction::Write, dir.path() + "/no/such/folder/f", QIODevice::WriteOnly,
-         "could not be written: No such file or directory"},
+         "could not be written: " + missingFolder},
     };
     for (const Case& c : cases) {
         QFile file(c.path);

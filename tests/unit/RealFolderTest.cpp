@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -8,6 +9,16 @@
 
 namespace {
 
+#ifdef Q_OS_WIN
+TEST(RealFolderOf, IsTheNativeFolderWithoutTrailingSeparatorExceptADrivesRoot) {
+    TempTree tree;
+    tree.file("Program/vantrelle.exe");
+    const QString folder = QDir::toNativeSeparators(tree.path("Program"));
+    EXPECT_EQ(platform::RealFolderOf(tree.path("Program/vantrelle.exe")), folder);
+    EXPECT_EQ(platform::RealFolderOf(folder + "\\vantrelle.exe"), folder);
+    EXPECT_EQ(platform::RealFolderOf("C:\\vantrelle-not-here"), "C:\\");
+}
+#else
 // The installed layout: the executable in a folder of its own, reached from a bin folder through a
 // relative link. The program must find the files beside the real executable, whatever way it was
 // started.
@@ -41,5 +52,7 @@ TEST(RealFolderOf, FollowsEveryLinkToTheRealExecutablesFolder) {
 TEST(RealFolderOf, KeepsTheRootsSeparator) {
     EXPECT_EQ(platform::RealFolderOf("/vantrelle-not-here"), "/");
 }
+
+#endif
 
 }  // namespace

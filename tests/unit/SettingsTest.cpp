@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 #include "app/Settings.h"
 #include "support/TestServer.h"
@@ -12,7 +16,7 @@ namespace {
 TEST(Settings, AnEmptyValueIsDistinctFromAnAbsentKey) {
     SettingsSandbox sandbox;
     EXPECT_EQ(Settings::read("MyServer", "localhost"), "localhost");
-    EXPECT_FALSE(QFileInfo::exists(sandbox.settingsFile())) << "reading must not create the store";
+    EXPECT_FALSE(sandbox.storeExists()) << "reading must not create the store";
     Settings::write("MyServer", "");
     EXPECT_EQ(Settings::read("MyServer", "localhost"), "");
     EXPECT_TRUE(Settings::read("MyServer", "localhost").isEmpty());
@@ -41,11 +45,25 @@ TEST(Settings, EveryTextRoundTripsExactly) {
         Settings::write("MyPassword", v);
         EXPECT_EQ(Settings::read("MyPassword"), v) << v.toStdString();
     }
-    // Values live in one section of one file, readable again by the generic interface.
+    // Values live in one section of one store, readable again by the generic interface.
     EXPECT_EQ(ReadSetting("Kestrom", "Vantrelle", "MyPassword"), values[std::size(values) - 1]);
     EXPECT_EQ(ReadSetting("Kestrom", "Other", "MyPassword", "none"), "none");
 }
 
+#ifdef Q_OS_WIN
+TEST(Settings, ValuesLiveInTheRegistryBranchOfTheApplicationAsText) {
+    SettingsSandbox sandbox;
+    Settings::write("MyServer", "localhost");
+    Settings::write("MyPort", "3306");
+    const QSettings branch(
+        QStringLiteral(
+            "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Kestrom\\Vantrelle"),
+        QSettings::NativeFormat);
+    EXPECT_EQ(branch.allKeys(), QStringList({"MyPort", "MyServer"}));
+    EXPECT_EQ(branch.value("MyPort").metaType().id(), QMetaType::QString);
+    EXPECT_EQ(branch.value("MyPort").toString(), "3306");
+}
+#else
 TEST(Settings, TheFileIsPrivateToItsOwnerAndHoldsPlainKeys) {
     SettingsSandbox sandbox;
     Settings::write("MyServer", "localhost");
@@ -64,5 +82,7 @@ TEST(Settings, TheFileIsPrivateToItsOwnerAndHoldsPlainKeys) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("[Vantrelle]\nMyPort=3307\nMyServer=localhost\n"));
 }
+
+#endif
 
 }  // namespace

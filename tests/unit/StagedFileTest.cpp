@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -60,8 +64,13 @@ TEST(StagedFile, FailuresNameTheTargetInTheSystemsWords) {
     const Failure f =
         ExpectFailure([&] { platform::StagedFile file(target); }, "created in a missing folder");
     EXPECT_EQ(f.number, Failure::kPathFileAccessError);
-    EXPECT_EQ(f.description, QStringLiteral("The file \"%1\" could not be written: %2")
-                                 .arg(target, QString::fromLocal8Bit(std::strerror(ENOENT))));
+#ifdef Q_OS_WIN
+    const QString because = qt_error_string(ERROR_PATH_NOT_FOUND);
+#else
+    const QString because = QString::fromLocal8Bit(std::strerror(ENOENT));
+#endif
+    EXPECT_EQ(f.description,
+              QStringLiteral("The file \"%1\" could not be written: %2").arg(target, because));
 }
 
 TEST(FolderPart, IsThePathUpToAndWithItsLastSeparator) {

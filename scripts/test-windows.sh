@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Runs the Windows build (scripts/build-windows.sh) under Wine, each program in a fresh Wine
+# prefix: the unit tests; the database tests against the server in VANTRELLE_TEST_HOST/_PORT/_USER/
+# _PASSWORD (scripts/mariadb.sh), over TCP with TLS, at 127.0.0.1 and at "localhost"; the window
+# tests on the offscreen platform. Then the program from the zip starts on a virtual X display, and
+# its login window and its first-start settings in the registry are checked; the installer installs
+# and uninstalls it. Wine's own output goes to logs, shown when a step fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd -P)
+out=$root/build-windows
+build=$out/build
+qt=${VANTRELLE_QT_MINGW_PREFIX:-${VANTRELLE_WINDOWS_CACHE:-$HOME/.cache/vantrelle-windows}/qt-6.4.2/qt6-mingw}
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+zip=$out/vantrelle-$version-win64.zip
+setup=$out/vantrelle-$version-setup.exe
+for f in "$build/tests/unit_tests.exe" "$zip" "$setup"; do
+    [ -f "$f" ] || { echo "test-windows: $f is missing; run scripts/build-windows.sh" >&2; exit 1; }
+done
+: "${VANTRELLE_TEST_HOST:?test-windows needs the test server (scripts/mariadb.sh start)}"
+
+work=$(mktemp -d)
+prefixes=()
+cleanup() {
+    for p in "${prefixes[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export WINEDEBUG=-all
+# No Mono or Gecko installer prompts in a new prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+windows_path() { echo "Z:${1//\//\\}"; }
+
+# new_prefix NAME: a fresh prefix in $prefix, made at once so that its set-up is not counted
+# against the program run in it.
+new_prefix() {
+    prefix=$work/prefix-$1
+    prefixes+=("$prefix")
+    WINEPREFIX=$prefix wineboot -i >"$work/$1-boot.log" 2>&1
+}
+
+failures=0
+# run NAME COMMAND...: runs a Windows program in a fresh prefix, its output in a log.
+run() {
+    local name=$1 start
+    shift
+    new_prefix "$name"
+    start=$(date +%s)
+    # Passed: the program says so at its end (a crash under Wine may still end with status 0),
+    # and nothing was skipped, since every test has what it needs here.
+    if WINEPREFIX=$prefix "$@" >"$work/$name.log" 2>&1 &&
+        grep -q '^\[  PASSED  \]' "$work/$name.log" &&
+        ! grep -q '^\[  \(SKIPPED\|FAILED \) \]' "$work/$name.log"; then
+        echo "  $name: $(grep -c '^\[       OK \]' "$work/$name.log") tests passed ($(($(date +%s) - start)) s)"
+        WINEPREFIX=$prefix wineserver -w
+    else
+        echo "  $name: FAILED; its output:"
+        sed 's/^/    /' "$work/$name.log"
+        failures=$((failures + 1))
+    fi
+}
+
+# The tests find Qt's and the compiler's runtime DLLs through the search path (the client library's
+# lie beside them), Qt's platform plugins through QT_PLUGIN_PATH.
+gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+export WINEPATH="$(windows_path "$qt/bin");$(windows_path "$gcc_runtime");$(windows_path /usr/x86_64-w64-mingw32/lib)"
+export QT_PLUGIN_PATH=$(windows_path "$qt/plugins")
+export QT_QPA_PLATFORM=offscreen
+
+echo "Windows tests under $(wine --version)"
+run unit wine "$build/tests/unit_tests.exe"
+for host in 127.0.0.1 localhost; do
+    VANTRELLE_TEST_HOST=$host run "db-$host" wine "$build/tests/db_tests.exe"
+done
+# Without a display, Wine delivers neither the close events nor the paints that Qt's offscreen
+# windows ask for; the tests of those run again below, on the virtual display.
+on_display=Form2Test.ClosingEitherWindowEndsTheProgram:HeldDownloadTest.TheWindowPaints*:HeldDownloadTest.ClosingTheWindow*
+run gui wine "$build/tests/gui_tests.exe" --gtest_filter="-$on_display"
+
+# The program from the zip, unpacked into a folder of its own, on a virtual X display.
+unzip -q "$zip" -d "$work/unzipped"
+program=$(ls -d "$work"/unzipped/vantrelle-*/)
+display=$((90 + RANDOM % 400))
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$display
+for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+run gui-on-display wine "$build/tests/gui_tests.exe" --gtest_filter="$on_display"
+unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM
+
+# The login window's client area is 8040 x 3690 twips: 536 x 246 pixels at 96 dots per inch.
+want_size=536x246
+key='HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Kestrom\Vantrelle'
+program_run() {
+    local pid window= geometry
+    new_prefix program
+    WINEPREFIX=$prefix wine "$program/vantrelle.exe" >"$work/program-run.log" 2>&1 &
+    pid=$!
+    for _ in $(seq 150); do
+        window=$(xdotool search --onlyvisible --name '^Vantrelle' 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
+        sleep 0.2
+    done
+    [ -n "$window" ] || { echo "the login window did not open"; return 1; }
+    # The load has written the first-start values once the window shows; a moment for the rest.
+    sleep 2
+    geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: *//p')
+    echo "login window \"$(xdotool getwindowname "$window")\", $geometry"
+    if [ -n "${VANTRELLE_SCREENSHOT:-}" ]; then import -window root "$VANTRELLE_SCREENSHOT"; fi
+    WINEPREFIX=$prefix wine reg query "$key" | tr -d '\r' >"$work/registry.txt" || return 1
+    kill "$pid" 2>/dev/null || true
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    cat "$work/registry.txt"
+    # Exactly the two login values that a first start writes, as text.
+    sed -n 's/^ *\([A-Za-z]*\) *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2 \3/p' "$work/registry.txt" \
+        | sort | diff -u <(printf 'MyPort REG_SZ 3306\nMyServer REG_SZ localhost\n') - || return 1
+    [ "$geometry" = "$want_size" ] || { echo "the login window is $geometry, not $want_size"; return 1; }
+}
+# step NAME FUNCTION: runs a check, its output in a log. Inside it, every check returns on failure
+# itself, since a function run as a condition does not stop at a failing command.
+step() {
+    local name=$1 start
+    shift
+    start=$(date +%s)
+    if "$@" >"$work/$name.log" 2>&1; then
+        echo "  $name: passed ($(($(date +%s) - start)) s)"
+    else
+        echo "  $name: FAILED; its output:"
+        sed 's/^/    /' "$work/$name.log"
+        failures=$((failures + 1))
+    fi
+}
+step program program_run
+
+# The installer: a silent install puts the program into Program Files with its Start-menu entry
+# and uninstaller; a silent uninstall takes away everything it put there.
+installer_run() {
+    local folder menu
+    new_prefix installer
+    WINEPREFIX=$prefix wine "$setup" /S || return 1
+    WINEPREFIX=$prefix wineserver -w
+    folder=$prefix/drive_c/Program\ Files/Vantrelle
+    menu=$prefix/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Vantrelle.lnk
+    (cd "$program" && find . -type f | sort) >"$work/zip-files.txt"
+    (cd "$folder" && find . -type f ! -name uninstall.exe | sort) | diff -u "$work/zip-files.txt" - ||
+        return 1
+    [ -f "$folder/uninstall.exe" ] || { echo "no uninstaller"; return 1; }
+    [ -f "$menu" ] || { echo "no Start-menu entry"; return 1; }
+    # The uninstaller copies itself away and runs from there; _?= keeps it in place to wait for.
+    WINEPREFIX=$prefix wine "$folder/uninstall.exe" /S "_?=C:\\Program Files\\Vantrelle" || return 1
+    WINEPREFIX=$prefix wineserver -w
+    rm -f "$folder/uninstall.exe"  # run in place, it cannot delete itself
+    if [ -n "$(find "$folder" -mindepth 1 2>/dev/null)" ]; then
+        echo "left behind:"
+        find "$folder" -mindepth 1
+        return 1
+    fi
+    [ ! -e "$menu" ] || { echo "the Start-menu entry was left behind"; return 1; }
+}
+step installer installer_run
+
+[ "$failures" -eq 0 ] || { echo "test-windows: $failures step(s) failed" >&2; exit 1; }
