@@ -25,6 +25,11 @@ while IFS= read -r dir; do
         *) flags+=(-isystem "$dir") ;;
     esac
 done <"$list/includes.txt"
+# zlib's two headers are the same on every platform; the rest of /usr/include stays out of sight.
+zlib_dir=$(mktemp -d)
+trap 'rm -rf "$zlib_dir"' EXIT
+ln -s /usr/include/zlib.h /usr/include/zconf.h "$zlib_dir/"
+flags+=(-isystem "$zlib_dir")
 while IFS= read -r def; do
     [ -n "$def" ] && flags+=("-D$def")
 done <"$list/definitions.txt"

@@ -5,8 +5,16 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <vector>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "db/Download.h"
 #include "db/Openers.h"
@@ -404,5 +412,134 @@ TEST_F(UploadTest, FileOfTheServersLimitIsStoredAndOneByteMoreIsRefusedClearly) 
         << f.description.toStdString();
     EXPECT_EQ(rows(), QString::number(stored));
 }
+
+TEST_F(UploadTest, TextColumnsOfWideCharacterSetsAreRefusedBeforeSendingAndOthersStoreExactly) {
+    exec(
+        "CREATE TABLE texts (v16 VARCHAR(50) CHARACTER SET utf16, t32 TEXT CHARACTER SET utf32, "
+        "u2 TEXT CHARACTER SET ucs2, le MEDIUMTEXT CHARACTER SET utf16le, "
+        "l1 TEXT CHARACTER SET latin1, u8 VARCHAR(50) CHARACTER SET utf8mb4, data BLOB)");
+    const QString abc = dir_.path() + "/abc";
+    {
+        QFile f(abc);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("abc");
+    }
+    struct Case {
+        const char* column;
+        bool stored;
+    };
+    auto c = OpenUploadConnection(profile());
+    auto received = [&] {
+        return RowOn(*c, "SHOW SESSION STATUS LIKE 'Bytes_received'").value(1).toLongLong();
+    };
+    for (const Case& k : {Case{"v16", false}, Case{"t32", false}, Case{"u2", false},
+                          Case{"le", false}, Case{"l1", true}, Case{"u8", true}}) {
+        exec("TRUNCATE texts");
+        RecordedEvents events;
+        const qint64 before = received();
+        if (!k.stored) {
+            const Failure f = refused(*c, "texts", k.column, abc, events);
+            EXPECT_TRUE(f.description.startsWith(QStringLiteral("The column \"%1\" would change "
+                                                                "the file's bytes (its character "
+                                                                "set")
+                                                     .arg(k.column)))
+                << f.description.toStdString();
+            EXPECT_TRUE(events.log.isEmpty()) << k.column;
+            EXPECT_EQ(scalar("SELECT COUNT(*) FROM texts"), "0") << k.column;
+            // The first file also learns about the column; a refusal sends no statement after.
+            const qint64 learning = received() - before;
+            refused(*c, "texts", k.column, abc, events);
+            EXPECT_LT(received() - before, 2 * learning + 100) << k.column;
+        } else {
+            UploadFileToBlob(*c, "texts", k.column, abc, events);
+            EXPECT_EQ(events.log.last(), "stored " + abc);
+            EXPECT_EQ(scalar(QStringLiteral("SELECT HEX(%1) FROM texts").arg(k.column)), "616263");
+        }
+    }
+}
+
+TEST_F(UploadTest, ValueThatATriggerChangesIsRolledBackAndTheNextFileIsStored) {
+    exec("CREATE TABLE guarded (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB)");
+    exec(
+        "CREATE TRIGGER rewrite BEFORE INSERT ON guarded FOR EACH ROW "
+        "IF LENGTH(NEW.data) > 1000 THEN SET NEW.data = 'short!'; "
+        "ELSEIF LENGTH(NEW.data) = 700 THEN SET NEW.data = REPEAT('x', 700); END IF");
+    // Some servers list a trigger only to users who hold the TRIGGER privilege; one without it
+    // cannot take an empty list for a sign that there is none.
+    const QString user = QStringLiteral("tg_%1").arg(database_.right(9));
+    exec(QStringLiteral("CREATE USER '%1'@'%%' IDENTIFIED BY 'pw'").arg(user));
+    exec(QStringLiteral("GRANT SELECT, INSERT ON `%1`.* TO '%2'@'%%'").arg(database_, user));
+    ConnectionProfile limited = profile();
+    limited.user = user;
+    limited.password = "pw";
+    struct Case {
+        QString path;
+        QString kept;
+    };
+    const Case cases[] = {
+        {makeFile("big", 100000), "6 bytes where the file has 100000"},
+        {makeFile("seven", 700), "other bytes of the same length"},
+    };
+    const QString small = makeFile("small", 500);
+    int stored = 0;
+    for (const ConnectionProfile& who : {profile(), limited}) {
+        auto c = OpenUploadConnection(who);
+        for (const Case& k : cases) {
+            RecordedEvents events;
+            const Failure f = refused(*c, "guarded", "data", k.path, events);
+            EXPECT_EQ(f.description, "The server would have stored " + k.kept + " for the file \"" +
+                                         k.path + "\"; it was not stored.");
+            EXPECT_EQ(scalar("SELECT COUNT(*) FROM guarded"), QString::number(stored));
+            UploadFileToBlob(*c, "guarded", "data", small, events);
+            ++stored;
+            EXPECT_EQ(events.log.last(), "stored " + small);
+        }
+    }
+    EXPECT_EQ(
+        scalar("SELECT COUNT(*) FROM guarded WHERE SHA2(data, 256) = '" + sha256Of(small) + "'"),
+        QString::number(stored));
+    exec(QStringLiteral("DROP USER '%1'@'%%'").arg(user));
+}
+
+#ifndef Q_OS_WIN
+TEST_F(UploadTest, NamedPipeOrFileOfUnknownSizeIsRefusedAsUnreadableWithoutWaiting) {
+    const QString pipe = dir_.path() + "/pipe";
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    struct Case {
+        QString path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {pipe, "it is not a regular file"},
+#ifdef Q_OS_LINUX
+        // Kernel files: /proc says 0 bytes, /sys says 4096; both read something else.
+        {"/proc/self/status", "the system does not tell its size"},
+        {"/sys/devices/system/cpu/online", "the system does not tell its size"},
+#endif
+    };
+    auto c = OpenUploadConnection(profile());
+    for (const Case& k : cases) {
+        RecordedEvents events;
+        auto upload = std::async(std::launch::async, [&] {
+            return ExpectFailure([&] { UploadFileToBlob(*c, "files", "data", k.path, events); },
+                                 "stored " + k.path.toStdString());
+        });
+        if (upload.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the upload waits on " << k.path.toStdString();
+            // A writer lets the waiting open go on.
+            const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY);
+            ::close(writer);
+        }
+        const Failure f = upload.get();
+        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+        EXPECT_EQ(f.description, "The file \"" + k.path + "\" could not be read: " + k.reason);
+        EXPECT_TRUE(events.log.isEmpty());
+    }
+    EXPECT_EQ(rows(), "0");
+    RecordedEvents events;
+    UploadFileToBlob(*c, "files", "data", makeFile("next", 5000), events);
+    EXPECT_EQ(rows(), "1");
+}
+#endif
 
 }  // namespace
