@@ -291,7 +291,7 @@ void Form2::PushButton7_Click() {
     std::unique_ptr<Connection> connection;
     // A connection that does not open is reported once and ends the run: every file would only
     // fail the same way, and "Done." would claim a success.
-    if (!steps.runOrStop(108, [&] { connection = OpenUploadConnection(login_.profile()); }))
+    if (!steps.runOrStop(108, [&] { connection = OpenUploadConnection(login_.profile(), paths); }))
         return setBusy(false);
     WindowTransferEvents events(dialogs_, *ProgressBar1);
     for (const QString& path : paths) {

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <chrono>
@@ -296,10 +297,11 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
 }
 
 TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
-    const qint64 size = 100 + 5 * kUploadChunkBytes;
+    // Large enough that a first piece of the value has gone to the server when the file changes.
+    const qint64 size = 100 + 120 * kUploadChunkBytes;
     struct Case {
         const char* name;
-        std::function<void(const QString&)> change;  // at the yield after the first whole chunk
+        std::function<void(const QString&)> change;  // at the yield after the 110th whole chunk
     };
     const Case cases[] = {
         {"grows",
@@ -343,7 +345,7 @@ TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
         }
         RecordedEvents events;
         events.onYield = [&](int n) {
-            if (n == 2) k.change(path);
+            if (n == 2 * 110) k.change(path);
         };
         const Failure f = refused(*c, "files", "data", path, events);
         EXPECT_EQ(f.description, "The file \"" + path +
@@ -351,9 +353,12 @@ TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
             << k.name;
         EXPECT_EQ(rows(), "0") << k.name;
     }
+    // Nothing of the refused files' bytes stays with the statement for the next file.
     RecordedEvents events;
-    UploadFileToBlob(*c, "files", "data", makeFile("steady", size), events);
+    const QString steady = makeFile("steady", size);
+    UploadFileToBlob(*c, "files", "data", steady, events);
     EXPECT_EQ(rows(), "1");
+    EXPECT_EQ(scalar("SELECT SHA2(data, 256) FROM files"), sha256Of(steady));
 }
 
 TEST_F(UploadTest, LongDataPiecesFitTheServersPacketExactly) {
@@ -541,5 +546,91 @@ TEST_F(UploadTest, NamedPipeOrFileOfUnknownSizeIsRefusedAsUnreadableWithoutWaiti
     EXPECT_EQ(rows(), "1");
 }
 #endif
+
+// The session's statement counters of the given names.
+QMap<QString, qint64> CountersOf(Connection& c, const QStringList& names) {
+    ResultPtr result = QueryBuffered(
+        c, "SHOW SESSION STATUS WHERE Variable_name IN ('" + names.join("','") + "')");
+    QMap<QString, qint64> counters;
+    while (MYSQL_ROW row = mysql_fetch_row(result.get()))
+        counters.insert(QString::fromUtf8(row[0]), QByteArray(row[1]).toLongLong());
+    return counters;
+}
+
+TEST_F(UploadTest, RunPreparesOnceAndSendsOneExecutePerFilePlusACommitWhereItChecks) {
+    exec("CREATE TABLE run (bin VARBINARY(2000), txt TEXT CHARACTER SET latin1)");
+    const QStringList names = {
+        "Com_stmt_prepare", "Com_stmt_execute", "Com_begin",       "Com_commit",
+        "Com_rollback",     "Com_stmt_reset",   "Com_show_status", "Com_stmt_send_long_data",
+        "Questions"};
+    struct Case {
+        const char* column;
+        qint64 tooLong;  // a file the column refuses
+        int commitsPerFile;
+    };
+    for (const Case& k : {Case{"bin", 3000, 0}, Case{"txt", 70000, 1}}) {
+        SCOPED_TRACE(k.column);
+        exec("TRUNCATE run");
+        auto c = OpenUploadConnection(profile());
+        RecordedEvents events;
+        UploadFileToBlob(*c, "run", k.column, makeFile("first", 1000), events);
+        const QMap<QString, qint64> before = CountersOf(*c, names);
+        const QString next = makeFile("next", 1999);
+        UploadFileToBlob(*c, "run", k.column, makeFile("second", 1500), events);
+        refused(*c, "run", k.column, makeFile(QStringLiteral("long%1").arg(k.tooLong), k.tooLong),
+                events);
+        UploadFileToBlob(*c, "run", k.column, next, events);
+        EXPECT_EQ(events.log.last(), "stored " + next);
+        QMap<QString, qint64> spent = CountersOf(*c, names);
+        for (const QString& name : names) spent[name] -= before.value(name);
+        const int checked = k.commitsPerFile;
+        // The refused file costs a reset of the statement's long data, and where it was checked,
+        // the rollback of its transaction. Questions counts every command, long data included,
+        // though only long data goes unanswered.
+        const QMap<QString, qint64> wanted = {{"Com_stmt_prepare", 0},
+                                              {"Com_stmt_execute", 3},
+                                              {"Com_begin", 0},
+                                              {"Com_commit", 2 * checked},
+                                              {"Com_rollback", checked},
+                                              {"Com_stmt_reset", 1},
+                                              {"Com_show_status", 1},
+                                              {"Com_stmt_send_long_data", 3},
+                                              {"Questions", 3 + 3 + 3 * checked + 1}};
+        EXPECT_EQ(spent, wanted);
+        EXPECT_EQ(
+            scalar(QStringLiteral("SELECT COUNT(*) FROM run WHERE %1 IS NOT NULL").arg(k.column)),
+            "3");
+    }
+}
+
+TEST_F(UploadTest, CompressionIsUsedOnlyWhenASampleOfTheFilesShrinks) {
+    const QString random = makeFile("random", 200000);
+    const QString text = dir_.path() + "/text";
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 4000; ++i)
+            f.write(QStringLiteral("%1 INFO request %2 served in %3 ms\n")
+                        .arg(i)
+                        .arg(i * 7919 % 10007)
+                        .arg(i % 97)
+                        .toUtf8());
+    }
+    struct Case {
+        QStringList files;
+        bool compressed;
+    };
+    const Case cases[] = {
+        {{text}, true},
+        {{random}, false},
+        {{random, random, text}, false},
+        {{dir_.path() + "/missing", text}, true},
+        {{}, true},
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(CompressionPays(k.files), k.compressed) << k.files.join(",").toStdString();
+        EXPECT_EQ(OpenUploadConnection(profile(), k.files)->compressed(), k.compressed);
+    }
+}
 
 }  // namespace
