@@ -5,9 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRELLE_BUILD_TESTS=ON \
+    -DVANTRELLE_BUILD_BENCH=ON >/dev/null
 cmake --build build -j2
 
 tmp=$(mktemp -d)

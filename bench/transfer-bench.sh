@@ -37,7 +37,7 @@ peer=bench/peer_download.py
 python=${PYTHON:-/usr/bin/python3}
 [ -x "$python" ] || python=python3
 "$python" -c 'import MySQLdb' 2>/dev/null ||
-    { echo "$python has no MySQLdb: install python3-mysqldb (scripts/install-deps.sh)" >&2; exit 1; }
+    { echo "$python has no MySQLdb: install python3-mysqldb (scripts/install-deps.sh bench)" >&2; exit 1; }
 
 host=${VANTRELLE_TEST_HOST:?start a server first: eval \"\$(scripts/mariadb.sh start DIR)\"}
 port=${VANTRELLE_TEST_PORT:-3306}

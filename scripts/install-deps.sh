@@ -1,14 +1,44 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the package checks, the demo and the benchmarks
-# need, when any is missing. python3-mysqldb runs the script that bench/transfer-bench.sh measures
-# the download against.
+# Installs the Debian packages that the named purposes need, when any is missing.
+#   scripts/install-deps.sh run          build the program and open it on the demo server (./run.sh)
+#   scripts/install-deps.sh package      build the Debian package of the program alone
+#   scripts/install-deps.sh test         build and run every test, check the package (./test.sh)
+#   scripts/install-deps.sh bench        build and run the benchmarks
+#   scripts/install-deps.sh screenshot   draw the README's picture (scripts/screenshot.sh)
+# Every purpose includes "run"; several purposes may be named at once.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config qt6-base-dev libmariadb-dev libgtest-dev
-          mariadb-server mariadb-client openssl fonts-liberation xvfb xauth python3-mysqldb
-          dpkg-dev file lintian desktop-file-utils appstream g++-mingw-w64-x86-64-posix)
+# What each purpose adds to "run". A new purpose is one more entry here and one more line above.
+declare -A adds=(
+    # The compiler, Qt and Connector/C; the demo's private server, its client and its certificate;
+    # the fonts with Arial's metrics that the windows are laid out in.
+    [run]="build-essential cmake pkg-config qt6-base-dev libmariadb-dev mariadb-server
+           mariadb-client openssl fonts-liberation"
+    # CPack reads the program's libraries with these to name the package's dependencies.
+    [package]="dpkg-dev file"
+    # GoogleTest; the package and its checks; the Windows compile check.
+    [test]="libgtest-dev dpkg-dev file lintian desktop-file-utils appstream
+            g++-mingw-w64-x86-64-posix"
+    # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,
+    # since a build folder configured as it comes holds the tests too.
+    [bench]="python3-mysqldb libgtest-dev"
+    # A headless X server, a way to find the window and a way to photograph it.
+    [screenshot]="xvfb xauth xdotool imagemagick"
+)
+
+usage() {
+    echo "usage: scripts/install-deps.sh PURPOSE...   (purposes: run package test bench screenshot)" >&2
+    exit 2
+}
+[ $# -gt 0 ] || usage
+packages=(${adds[run]})
+for purpose in "$@"; do
+    [ -n "${adds[$purpose]+set}" ] || usage
+    packages+=(${adds[$purpose]})
+done
+
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

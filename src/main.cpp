@@ -1,9 +1,17 @@
 #include <QApplication>
+#include <cstdio>
 
+#include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/Form1.h"
 
 int main(int argc, char** argv) {
+    // "--version" and "--help" are answered before the application object exists, so that they
+    // work without a display and open no window.
+    if (const std::optional<QString> answer = CommandLineAnswer(argc, argv)) {
+        std::fputs(answer->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     // Desktops match the running windows to the menu entry, and so to its icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.kestrom.Vantrelle"));

@@ -9,6 +9,9 @@ QString& appTitle() {
 }
 }  // namespace
 
+QString ProgramVersion() {
+    return QStringLiteral(VANTRELLE_VERSION);
+}
 QString SupportAddress() {
     return QStringLiteral(VANTRELLE_SUPPORT_ADDRESS);
 }

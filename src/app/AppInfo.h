@@ -4,6 +4,8 @@
 
 inline const QString kProductName = QStringLiteral("Vantrelle");
 
+// The program's version, as its package carries it ("0.1").
+QString ProgramVersion();
 // Address shown in error reports and in the column-type message.
 QString SupportAddress();
 // Maker's home page opened by the start-up greeting; empty when the build names none.

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QStylePainter>
 
 #include "app/WindowSetup.h"
@@ -27,6 +28,28 @@ protected:
     }
 };
 
+// A frame whose inside shows the frame's own background colour. The style's group-box panel is
+// tinted, which turns a white window's frame and the labels in it light grey; a skinned window
+// keeps what its style sheet draws.
+class Frame final : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!window()->styleSheet().isEmpty()) return QGroupBox::paintEvent(event);
+        QStylePainter painter(this);
+        QStyleOptionGroupBox option;
+        initStyleOption(&option);
+        const QRect frame =
+            style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, this);
+        option.subControls &= ~QStyle::SC_GroupBoxFrame;
+        painter.drawComplexControl(QStyle::CC_GroupBox, option);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    }
+};
+
 template <class Control>
 Control* placed(Control* control, QRect geometry, double pointSize) {
     control->setGeometry(geometry);
@@ -36,7 +59,7 @@ Control* placed(Control* control, QRect geometry, double pointSize) {
 }  // namespace
 
 QGroupBox* MakeFrame(QWidget* parent, const QString& caption, QRect geometry) {
-    return placed(new QGroupBox(caption, parent), geometry, 9);
+    return placed(new Frame(caption, parent), geometry, 9);
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QRect geometry) {

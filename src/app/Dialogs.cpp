@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
 #include "app/AppInfo.h"
+#include "app/InputBlocker.h"
 
 QString DisplayText(const QString& text) {
     QString shown = text;
@@ -17,10 +19,28 @@ QString DisplayText(const QString& text) {
     return shown;
 }
 
+int RunBox(QDialog& box) {
+    // A box modal to the window system would keep the program's windows from hearing their close
+    // boxes, and closing either window ends the program at any moment. So the box is not modal:
+    // while it waits for its answer, every other window takes no input, and the box stays above
+    // the window it belongs to.
+    box.setWindowModality(Qt::NonModal);
+    InputBlocker blocker(&box);
+    QCoreApplication::instance()->installEventFilter(&blocker);
+    QEventLoop answered;
+    QObject::connect(&box, &QDialog::finished, &answered, &QEventLoop::quit);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    if (box.isVisible()) answered.exec();
+    QCoreApplication::instance()->removeEventFilter(&blocker);
+    return box.result();
+}
+
 namespace {
 void showBox(const QString& title, const QString& text, QMessageBox::Icon icon) {
     QMessageBox box(icon, title, DisplayText(text), QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    RunBox(box);
 }
 }  // namespace
 
@@ -35,11 +55,11 @@ void QtDialogs::errorReport(const QString& text) {
 
 QString QtDialogs::inputBox(const QString& prompt, const QString& title,
                             const QString& defaultText) {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? AppTitle() : title,
-                              DisplayText(prompt), QLineEdit::Normal, defaultText, &ok);
-    return ok ? answer : QString();
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(title.isEmpty() ? AppTitle() : title);
+    box.setLabelText(DisplayText(prompt));
+    box.setTextValue(defaultText);
+    return RunBox(box) == QDialog::Accepted ? box.textValue() : QString();
 }
 
 QStringList QtDialogs::openFiles(QWidget* owner, const QString& title, const QStringList& filters) {

@@ -46,5 +46,11 @@ public:
     void openInBrowser(const QString& address) override;
 };
 
+class QDialog;
+// Shows the box and waits for its answer (the dialog's result) with every other window taking no
+// input, without making the box modal to the window system, so that the program's windows still
+// end the program when they are closed.
+int RunBox(QDialog& box);
+
 // Carriage returns, alone or before a line feed, become the line breaks a Qt box shows.
 QString DisplayText(const QString& text);

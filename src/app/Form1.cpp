@@ -20,6 +20,7 @@
 #include "db/Connection.h"
 #include "mainwindow/Form2.h"
 #include "mainwindow/TableLists.h"
+#include "mainwindow/WorkerThread.h"
 
 namespace {
 constexpr int kGreetingNumber = 7;
@@ -154,7 +155,7 @@ void Form1::Form_Load() {
     steps.run(136, [&] { changes_->setText(Text4, Settings::read("MyDatabase")); });
     steps.run(138, [&] { changes_->setText(Text5, Settings::read("MyPort", "3306")); });
     if (!steps.passes(140, [&] { return profileIsComplete(); })) return;
-    if (!steps.passes(142, [&] { return CanConnectToMySQL(profile()); })) return;
+    if (!steps.passes(142, [&] { return probe(); })) return;
     steps.run(144, [&] { PushButton3_Click(); });
 }
 
@@ -168,10 +169,18 @@ ConnectionProfile Form1::profile() const {
     return {Text1->text(), Text2->text(), Text3->text(), Text4->text(), Text5->text()};
 }
 
+bool Form1::probe() const {
+    // The profile is read here, on this thread; only the wait for the server runs off it, so the
+    // windows keep painting and their close boxes keep working.
+    const ConnectionProfile current = profile();
+    WorkerThread worker;
+    return worker.run([&] { return CanConnectToMySQL(current); });
+}
+
 void Form1::PushButton3_Click() {
     Steps steps(dialogs_,
                 Location::of(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
-    if (!steps.passes(100, [&] { return CanConnectToMySQL(profile()); })) return;
+    if (!steps.passes(100, [&] { return probe(); })) return;
     // The first use of the main window loads it, before either list is filled.
     steps.run(102, [&] { AddMySQLToList1(dialogs_, *mainWindow().List1, profile()); });
     steps.run(104, [&] { AddMySQLToList1(dialogs_, *mainWindow().List4, profile()); });
@@ -213,7 +222,7 @@ void Form1::PushButton5_Click() {
     // report; the hourglass stays up while either message shows.
     pointer_.setHourglass();
     DoEvents();
-    if (CanConnectToMySQL(profile())) {
+    if (probe()) {
         dialogs_.message(QStringLiteral("Connection successful."));
     } else {
         dialogs_.message(QStringLiteral(

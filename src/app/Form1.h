@@ -83,6 +83,8 @@ protected:
 private:
     void buildControls();
     bool profileIsComplete() const;
+    // CanConnectToMySQL with the profile as the boxes hold it now, waited for off this thread.
+    bool probe() const;
 
     Dialogs& dialogs_;
     StartEnvironment environment_;

@@ -32,19 +32,25 @@ namespace {
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 }
 
+QString SettingsStoreLocation(const QString& appName) {
+#ifdef Q_OS_WIN
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + appName;
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           appName + QStringLiteral(".ini");
+#endif
+}
+
 std::unique_ptr<QSettings> OpenSettingsStore(const QString& appName, bool forWriting) {
 #ifdef Q_OS_WIN
     Q_UNUSED(forWriting);
-    return std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + appName,
-        QSettings::NativeFormat);
+    return std::make_unique<QSettings>(SettingsStoreLocation(appName), QSettings::NativeFormat);
 #else
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const QString path = folder + u'/' + appName + QStringLiteral(".ini");
+    const QString path = SettingsStoreLocation(appName);
     if (forWriting && !QFileInfo::exists(path)) {
         // Created empty and private before the first write, so the values are never readable by
         // others, not even for a moment. QSettings keeps a file's permissions when it rewrites it.
-        QDir().mkpath(folder);
+        QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly)) file.close();
     }

@@ -1,5 +1,6 @@
 list(APPEND CORE_SOURCES
     app/AppInfo.cpp
+    app/CommandLine.cpp
     app/Failure.cpp
     app/FileFailure.cpp
     app/PathUtils.cpp
@@ -9,6 +10,7 @@ list(APPEND CORE_SOURCES
 )
 list(APPEND UI_SOURCES
     app/Dialogs.cpp
+    app/InputBlocker.cpp
     app/ChangeHandlers.cpp
     app/Form1.cpp
     app/ProgramEnd.cpp

@@ -254,22 +254,28 @@ void Form2::PushButton1_Click() {
 }
 
 namespace {
-// The main window's side of an upload: the progress bar moves, the window keeps painting and
-// each stored file is announced.
+// The main window's side of an upload, which runs on a thread of its own: the progress bar moves
+// through the window's event queue, in the order the upload reports it, while the window keeps
+// painting. "File Stored" is shown from the window's own thread once the file's upload returns.
 class WindowTransferEvents final : public TransferEvents {
 public:
-    WindowTransferEvents(Dialogs& dialogs, QProgressBar& bar) : dialogs_(dialogs), bar_(bar) {}
-    void progressRange(int minimum, int maximum) override { bar_.setRange(minimum, maximum); }
-    void progressValue(int value) override { bar_.setValue(value); }
-    void yield() override { DoEvents(); }
-    void fileStored(const QString&) override {
-        dialogs_.message(QStringLiteral("File Stored"));
-        bar_.setValue(0);
+    explicit WindowTransferEvents(QProgressBar& bar) : bar_(bar) {}
+    void progressRange(int minimum, int maximum) override {
+        QMetaObject::invokeMethod(
+            &bar_, [bar = &bar_, minimum, maximum] { bar->setRange(minimum, maximum); });
     }
+    void progressValue(int value) override {
+        QMetaObject::invokeMethod(&bar_, [bar = &bar_, value] { bar->setValue(value); });
+    }
+    // The window's own thread is never held up by the upload, so there is nothing to let through.
+    void yield() override {}
+    void fileStored(const QString&) override { stored_ = true; }
+    // Whether the file of the last upload was stored; asking forgets it.
+    bool takeStored() { return std::exchange(stored_, false); }
 
 private:
-    Dialogs& dialogs_;
     QProgressBar& bar_;
+    bool stored_ = false;
 };
 }  // namespace
 
@@ -283,28 +289,41 @@ void Form2::PushButton7_Click() {
         DoEvents();
         setBusy(true);
     });
-    // What the run works on is taken once, at its start: the list may change while the upload
-    // lets the event loop turn (a double-click removes a row), the run does not.
+    // What the run works on is taken once, at its start.
     const QString table = SelectedText(*List4);
     const QString field = SelectedText(*List3);
     const QStringList paths = ListView1->paths();
+    const ConnectionProfile profile = login_.profile();
+    // The connection is opened, used and closed on a thread of the upload's own; this thread
+    // keeps painting and takes no input but the close box. Closing the window ends the program:
+    // a file whose row was not yet saved leaves no row.
     std::unique_ptr<Connection> connection;
+    WorkerThread worker;
+    worker.atEnd([&] { connection.reset(); });
     // A connection that does not open is reported once and ends the run: every file would only
     // fail the same way, and "Done." would claim a success.
-    if (!steps.runOrStop(108, [&] { connection = OpenUploadConnection(login_.profile(), paths); }))
+    if (!steps.runOrStop(
+            108, [&] { worker.run([&] { connection = OpenUploadConnection(profile, paths); }); }))
         return setBusy(false);
-    WindowTransferEvents events(dialogs_, *ProgressBar1);
+    WindowTransferEvents events(*ProgressBar1);
     for (const QString& path : paths) {
         steps.run(110, [&] {
-            if (FileExists(path))
+            const bool exists = worker.run([&] {
+                if (!FileExists(path)) return false;
                 UploadFileToBlob(*connection, table, field, path, events);
-            else
-                dialogs_.message(QStringLiteral("File does not appear to be valid."));
+                return true;
+            });
+            if (!exists)
+                return dialogs_.message(QStringLiteral("File does not appear to be valid."));
+            if (events.takeStored()) {
+                dialogs_.message(QStringLiteral("File Stored"));
+                ProgressBar1->setValue(0);
+            }
         });
     }
     steps.run(112, [&] { dialogs_.message(QStringLiteral("Done.")); });
     steps.run(114, [&] {
-        connection->close();
+        worker.run([&] { connection->close(); });
         setBusy(false);
     });
 }
@@ -333,10 +352,17 @@ void Form2::ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QS
     std::unique_ptr<Connection> connection;
     QStringList names;
     const QString table = tables.currentItem() ? tables.currentItem()->text() : QString();
-    if (steps.runOrStop(104, [&] { connection = OpenFieldListConnection(login_.profile()); }) &&
-        steps.runOrStop(108, [&] { names = FieldNames(*connection, table); })) {
-        fields.clear();
-        fields.addItems(names);
+    const ConnectionProfile profile = login_.profile();
+    {
+        WorkerThread worker;
+        worker.atEnd([&] { connection.reset(); });
+        if (steps.runOrStop(
+                104, [&] { worker.run([&] { connection = OpenFieldListConnection(profile); }); }) &&
+            steps.runOrStop(108,
+                            [&] { worker.run([&] { names = FieldNames(*connection, table); }); })) {
+            fields.clear();
+            fields.addItems(names);
+        }
     }
     // A run that was already busy (the list clicked during an upload) keeps its hourglass.
     pointer_.set(before == WindowPointer::Shape::Hourglass ? before
@@ -349,9 +375,23 @@ void Form2::setBusy(bool busy) {
     const bool wasBusy = isBusy();
     busyDepth_ = busy ? busyDepth_ + 1 : std::max(0, busyDepth_ - 1);
     if (isBusy() == wasBusy) return;
-    for (QPushButton* b :
-         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
-        b->setEnabled(!isBusy());
+    const std::initializer_list<QPushButton*> actions = {PushButton1, PushButton2, PushButton3,
+                                                         PushButton4, PushButton5, PushButton7};
+    // A disabled button would pass its focus along the tab order, to a box with its whole text
+    // selected, where the next key press would replace it. The focus is taken off the button
+    // instead, and given back when the run ends.
+    if (isBusy()) {
+        QWidget* focused = focusWidget();
+        focusBeforeBusy_ = nullptr;
+        for (QPushButton* b : actions) {
+            if (b == focused) {
+                focusBeforeBusy_ = b;
+                b->clearFocus();
+            }
+        }
+    }
+    for (QPushButton* b : actions) b->setEnabled(!isBusy());
+    if (!isBusy() && focusBeforeBusy_ && !focusWidget()) focusBeforeBusy_->setFocus();
     if (isBusy())
         pointer_.setHourglass();
     else

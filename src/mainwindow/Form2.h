@@ -89,4 +89,5 @@ private:
     ChangeHandlers* changes_ = nullptr;
     bool shownBefore_ = false;
     int busyDepth_ = 0;
+    QWidget* focusBeforeBusy_ = nullptr;  // the action button that had the focus when a run began
 };

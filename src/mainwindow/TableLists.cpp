@@ -1,18 +1,24 @@
 #include "mainwindow/TableLists.h"
 
 #include <QListWidget>
+#include <exception>
 #include <memory>
 
 #include "app/Dialogs.h"
 #include "app/Steps.h"
-#include "app/WindowSetup.h"
 #include "db/Discovery.h"
 #include "db/Openers.h"
+#include "mainwindow/WorkerThread.h"
 
 void AddMySQLToList1(Dialogs& dialogs, QListWidget& list, const ConnectionProfile& profile) {
     Steps steps(dialogs, Location::of(QStringLiteral("MySQL"), QStringLiteral("AddMySQLToList1")));
+    // The server is waited for on a thread of the listing's own, which also owns the connection;
+    // the list is filled here.
     std::unique_ptr<Connection> connection;
-    if (!steps.runOrStop(104, [&] { connection = OpenTableListConnection(profile); })) {
+    WorkerThread worker;
+    worker.atEnd([&] { connection.reset(); });
+    if (!steps.runOrStop(
+            104, [&] { worker.run([&] { connection = OpenTableListConnection(profile); }); })) {
         // Whatever the list held came from an earlier database; it must not stand for this one.
         // One report says why: every later statement would only fail the same way.
         list.clear();
@@ -20,13 +26,22 @@ void AddMySQLToList1(Dialogs& dialogs, QListWidget& list, const ConnectionProfil
     }
     steps.run(106, [&] {
         list.clear();
-        ForEachTableName(*connection, [&](const QString& name) {
-            DoEvents();
-            if (IsListedTable(name)) list.addItem(name);
+        // The names read before a failure are listed all the same.
+        QStringList names;
+        std::exception_ptr failure;
+        worker.run([&] {
+            try {
+                ForEachTableName(*connection, [&](const QString& name) { names.append(name); });
+            } catch (...) {
+                failure = std::current_exception();
+            }
         });
+        for (const QString& name : std::as_const(names))
+            if (IsListedTable(name)) list.addItem(name);
+        if (failure) std::rethrow_exception(failure);
     });
     steps.run(112, [&] {
         if (list.count() > 0) list.setCurrentRow(0);
     });
-    steps.run(114, [&] { connection->close(); });
+    steps.run(114, [&] { worker.run([&] { connection->close(); }); });
 }

@@ -1,54 +1,27 @@
 #include "mainwindow/WorkerThread.h"
 
 #include <QCoreApplication>
-#include <QObject>
 #include <QEvent>
 #include <QEventLoop>
+#include <QObject>
 #include <atomic>
 
-namespace {
-// Drops user input to every window while it is installed on the application.
-class InputBlocker : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-};
-}  // namespace
-
-bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
-    if (!watched->isWidgetType() && !watched->isWindowType()) return false;
-    switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::NonClientAreaMouseButtonPress:
-        case QEvent::NonClientAreaMouseButtonRelease:
-        case QEvent::NonClientAreaMouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::InputMethod:
-        case QEvent::ContextMenu:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TabletPress:
-        case QEvent::TabletMove:
-        case QEvent::TabletRelease:
-            return true;
-        default:
-            return false;
-    }
-}
+#include "app/InputBlocker.h"
 
 WorkerThread::WorkerThread() : thread_([this] { loop(); }) {}
 
 WorkerThread::~WorkerThread() {
+    if (!atEnd_.empty()) {
+        runJob([this] {
+            for (auto it = atEnd_.rbegin(); it != atEnd_.rend(); ++it) {
+                try {
+                    (*it)();
+                } catch (...) {
+                    // Giving up what the action used has nobody left to tell.
+                }
+            }
+        });
+    }
     {
         std::lock_guard lock(mutex_);
         quit_ = true;

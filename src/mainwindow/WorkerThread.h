@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 #include <type_traits>
+#include <vector>
 
 // One thread that does the blocking work of one user action (opening its connection, the
 // transfer, closing the connection) while the user-interface thread keeps painting. Every job
@@ -19,7 +20,8 @@
 class WorkerThread {
 public:
     WorkerThread();
-    // Ends the thread; a job must not be running.
+    // Runs the end actions on the worker thread, waiting as run does, then ends the thread; a job
+    // must not be running.
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
@@ -38,6 +40,11 @@ public:
         }
     }
 
+    // Runs the action on the worker thread when the worker goes, however the user action ends:
+    // closing a connection may wait on the network, so it never happens on the calling thread.
+    // Actions run last added, first.
+    void atEnd(std::function<void()> action) { atEnd_.push_back(std::move(action)); }
+
 private:
     void runJob(const std::function<void()>& job);
     void loop();
@@ -48,5 +55,6 @@ private:
     std::function<void()> finished_;
     std::exception_ptr failure_;
     bool quit_ = false;
+    std::vector<std::function<void()>> atEnd_;
     std::thread thread_;  // last, so that it starts once every member above is ready
 };

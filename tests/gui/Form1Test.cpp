@@ -231,6 +231,13 @@ TEST_F(Form1Test, TheSkinFileDecidesBetweenWhiteAndTheSkinnedSystemColours) {
         plain.Form_Load();
         EXPECT_EQ(plain.Label3->palette().color(QPalette::Window), QColor(Qt::white));
         EXPECT_TRUE(plain.styleSheet().isEmpty());
+        // White as painted, inside the frame and behind a label, not only in the palette.
+        const QImage shot = plain.grab().toImage();
+        for (QWidget* w :
+             {static_cast<QWidget*>(plain.Frame1), static_cast<QWidget*>(plain.Label3)})
+            EXPECT_EQ(shot.pixelColor(w->mapTo(&plain, QPoint(w->width() - 4, w->height() - 4))),
+                      QColor(Qt::white))
+                << w->objectName().toStdString();
     }
     const QByteArray sheet = "QPushButton { color: rgb(200, 0, 0); }";
     folder.addSkin(sheet);
@@ -288,8 +295,15 @@ TEST_F(Form1ServerTest, TestConnectionSaysWhetherTheServerTakesTheProfile) {
 }
 
 TEST_F(Form1ServerTest, AnIncompleteOrRefusedStoredProfileLeavesTheWindowUpWithoutAMessage) {
+    // An account without a password, which the server takes: the stored profile is still never
+    // tried, because its password box is empty.
+    const QString user = database_.right(24) + "_np";
+    exec(QStringLiteral("CREATE USER '%1'@'%' IDENTIFIED BY ''").arg(user));
+    exec(QStringLiteral("GRANT ALL ON `%1`.* TO '%2'@'%'").arg(database_, user));
     ConnectionProfile noPassword = profile();
-    noPassword.password.clear();  // never tried, even by a server that took it
+    noPassword.user = user;
+    noPassword.password.clear();
+    EXPECT_TRUE(CanConnectToMySQL(noPassword));
     ConnectionProfile refused = profile();
     refused.password = "not the password";
     for (const ConnectionProfile& p : {noPassword, refused}) {
@@ -301,6 +315,7 @@ TEST_F(Form1ServerTest, AnIncompleteOrRefusedStoredProfileLeavesTheWindowUpWitho
         EXPECT_EQ(form.loadedMainWindow(), nullptr);
         EXPECT_TRUE(dialogs.calls.empty());
     }
+    exec(QStringLiteral("DROP USER '%1'@'%'").arg(user));
 }
 
 TEST_F(Form1Test, AServerAskingForTheClearPasswordGetsNothingAtStartOrOnTest) {

@@ -9,8 +9,10 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
+#include <functional>
 
 #include "app/Form1.h"
 #include "app/ProgramEnd.h"
@@ -58,6 +60,20 @@ inline QMap<QString, QString> StoredValues(const QString& settingsFile) {
     QMap<QString, QString> values;
     for (const QString& key : store.childKeys()) values.insert(key, store.value(key).toString());
     return values;
+}
+
+// Runs `act` from the event loop of `owner`'s thread as soon as `ready` holds, looking every few
+// milliseconds.
+inline void WhenReady(QObject* owner, std::function<bool()> ready, std::function<void()> act) {
+    auto* timer = new QTimer(owner);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        if (!ready()) return;
+        timer->stop();
+        timer->deleteLater();
+        act();
+    });
+    timer->start();
 }
 
 // Records the program's end instead of ending the test process.

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include "mainwindow/Form2.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
+#include "support/StallingRelay.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -165,17 +167,8 @@ protected:
         form->Text3->setText("bin");
         dialogs.clear();
     }
-    // Runs `act` from the event loop as soon as `ready` holds, looking every few milliseconds.
     void whenReady(std::function<bool()> ready, std::function<void()> act) {
-        auto* timer = new QTimer(form);
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, timer, [=] {
-            if (!ready()) return;
-            timer->stop();
-            timer->deleteLater();
-            act();
-        });
-        timer->start();
+        WhenReady(form, std::move(ready), std::move(act));
     }
     QStringList written() const { return FilesIn(files.path()); }
     // The files present are v1.bin, v2.bin ... in row order, each holding its row's whole value.
@@ -341,8 +334,10 @@ TEST_F(TransferTest, EachListedFileBecomesARowAndTheRunSaysWhatHappened) {
     choose(form->List4, form->List3, "pics", "data");
 
     std::vector<std::pair<Shape, bool>> duringRun;
+    std::vector<int> barWhileShown;  // "File Stored" comes before the bar goes back to 0
     dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
         duringRun.emplace_back(form->pointer().shape(), buttonsEnabled());
+        barWhileShown.push_back(form->ProgressBar1->value());
     };
     std::vector<int> progress;
     QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged,
@@ -357,6 +352,7 @@ TEST_F(TransferTest, EachListedFileBecomesARowAndTheRunSaysWhatHappened) {
         EXPECT_FALSE(enabled);
     }
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 0}));
+    EXPECT_EQ(barWhileShown, (std::vector<int>{2, 0, 0, 0}));
     EXPECT_EQ(form->ProgressBar1->value(), 0);
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "2");
     EXPECT_EQ(scalar("SELECT SHA2(data, 256) FROM pics ORDER BY id LIMIT 1"),
@@ -381,16 +377,20 @@ TEST_F(TransferTest, AnUploadThatCannotConnectIsReportedOnceWithoutDone) {
 }
 
 TEST_F(TransferTest, AConnectionLostMidUploadLeavesNoRowAndTheWindowWorking) {
-    const QString path = writeFile("big.bin", Pattern(30 * 10240 + 17));
+    // Random bytes, which the upload's compression cannot shrink below the relay's limit.
+    QByteArray noise(30 * 10240 + 17, '\0');
+    for (char& c : noise) c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    const QString path = writeFile("big.bin", noise);
     form->ListView1->appendPath(path);
     choose(form->List4, form->List3, "pics", "data");
-    // The server ends the upload's session while the third chunk is on its way.
-    const auto lose = QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
-        if (v != 3) return;
-        killTheTransfersSession();
-    });
+    // The connection is lost while the file is on its way.
+    const std::optional<TestServer> server = TestServer::fromEnvironment();
+    StallingRelay relay(server->host, server->port.toUShort(), -1, 20000);
+    login->Text1->setText("127.0.0.1");
+    login->Text5->setText(QString::number(relay.port()));
+    WhenReady(
+        form, [&] { return relay.stalled(); }, [&] { relay.release(); });
     form->PushButton7->click();
-    QObject::disconnect(lose);
 
     ASSERT_EQ(dialogs.shownTexts().size(), 2) << dialogs.shownTexts().join("\n").toStdString();
     // The server's own words come first ("Server has gone away" or "Lost connection ..."), then
@@ -404,6 +404,7 @@ TEST_F(TransferTest, AConnectionLostMidUploadLeavesNoRowAndTheWindowWorking) {
 
     // The next run opens a connection of its own and stores the file.
     dialogs.clear();
+    TypeProfile(*login, profile());
     form->PushButton7->click();
     EXPECT_EQ(dialogs.shownTexts(), (QStringList{"File Stored", "Done."}));
     EXPECT_EQ(scalar("SELECT LENGTH(data) FROM pics"), QString::number(30 * 10240 + 17));

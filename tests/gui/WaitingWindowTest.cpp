@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "app/Dialogs.h"
+#include "app/Form1.h"
+#include "files/UploadList.h"
+#include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
+#include "support/Files.h"
+#include "support/ScriptedDialogs.h"
+#include "support/StallingRelay.h"
+#include "support/TestServer.h"
+
+namespace {
+
+using Clock = StallingRelay::Clock;
+using namespace std::chrono_literals;
+
+// Releases the relay after a while from a thread of its own, so that a window that could not act
+// on its close while it waited still comes back, late, and the test fails instead of hanging.
+class Watchdog {
+public:
+    Watchdog(StallingRelay& relay, std::chrono::seconds after)
+        : thread_([this, &relay, after] {
+              std::unique_lock lock(mutex_);
+              if (!done_.wait_for(lock, after, [this] { return cancelled_; })) relay.release();
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            cancelled_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool cancelled_ = false;
+    std::thread thread_;
+};
+
+class WaitingWindowTest : public DatabaseTest {
+protected:
+    void SetUp() override {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB)");
+        login = std::make_unique<Form1>(dialogs, folder.environment());
+        form = &PressNext(*login, profile());
+        dialogs.clear();
+    }
+    void TearDown() override {
+        SetProgramEnding({});
+        DatabaseTest::TearDown();
+    }
+    ConnectionProfile through(const StallingRelay& relay) const {
+        ConnectionProfile p = profile();
+        p.server = QStringLiteral("127.0.0.1");
+        p.port = QString::number(relay.port());
+        return p;
+    }
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(files.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+    void chooseDownload() {
+        form->List1->setCurrentRow(Items(form->List1).indexOf("pics"));
+        form->List2->setCurrentRow(Items(form->List2).indexOf("data"));
+        form->Text1->setText(files.path());
+        form->Text3->setText("bin");
+    }
+    void chooseUpload() {
+        form->List4->setCurrentRow(Items(form->List4).indexOf("pics"));
+        form->List3->setCurrentRow(Items(form->List3).indexOf("data"));
+    }
+
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+    QTemporaryDir files;
+    std::unique_ptr<Form1> login;
+    Form2* form = nullptr;
+};
+
+TEST_F(WaitingWindowTest, ClosingEndsTheProgramAtOnceWhateverTheWindowWaitsFor) {
+    exec("INSERT INTO pics (data) SELECT REPEAT('v', 1048576) FROM seq_1_to_12");
+    // Random bytes, which the upload's compression cannot shrink below the relay's limit.
+    QByteArray noise(8 << 20, '\0');
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(noise.data()),
+                                          noise.size() / 4);
+    const QString big = writeFile("big.bin", noise);
+    std::unique_ptr<Form1> restarted;
+    struct Case {
+        const char* action;
+        qint64 fromServer, fromClient;                    // where the relay stops passing bytes on
+        WindowPointer::Shape pointer;                     // the window's pointer while it waits
+        std::function<QWidget*(StallingRelay&)> prepare;  // gives the window to close
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"the probe at start-up", 1, -1, WindowPointer::Shape::Default,
+         [&](StallingRelay& r) {
+             StoreProfile(through(r));
+             restarted = std::make_unique<Form1>(dialogs, folder.environment());
+             return restarted.get();
+         },
+         [&] { restarted->start(); }},
+        {"Test Connection", 1, -1, WindowPointer::Shape::Hourglass,
+         [&](StallingRelay& r) {
+             TypeProfile(*login, through(r));
+             return login.get();
+         },
+         [&] { login->PushButton5_Click(); }},
+        {"Next >", 1, -1, WindowPointer::Shape::Default,
+         [&](StallingRelay& r) {
+             TypeProfile(*login, through(r));
+             return login.get();
+         },
+         [&] { login->PushButton3_Click(); }},
+        {"a field listing", 1, -1, WindowPointer::Shape::Hourglass,
+         [&](StallingRelay& r) {
+             TypeProfile(*login, through(r));
+             return form;
+         },
+         [&] { form->List1_Click(); }},
+        {"the upload's sends", -1, 2 << 20, WindowPointer::Shape::Hourglass,
+         [&](StallingRelay& r) {
+             TypeProfile(*login, through(r));
+             form->ListView1->appendPath(big);
+             chooseUpload();
+             return form;
+         },
+         [&] { form->PushButton7_Click(); }},
+        {"the download", 3 << 20, -1, WindowPointer::Shape::Hourglass,
+         [&](StallingRelay& r) {
+             TypeProfile(*login, through(r));
+             chooseDownload();
+             return form;
+         },
+         [&] { form->PushButton1_Click(); }},
+    };
+    const std::optional<TestServer> server = TestServer::fromEnvironment();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        StallingRelay relay(server->host, server->port.toUShort(), c.fromServer, c.fromClient);
+        QWidget* window = c.prepare(relay);
+        // A window closed by an earlier case is on screen again, as the user would see it.
+        if (window != restarted.get()) window->show();
+        std::optional<Clock::time_point> endedAt;
+        SetProgramEnding([&] {
+            endedAt = Clock::now();
+            relay.release();
+        });
+        std::optional<WindowPointer::Shape> pointer;
+        WhenReady(
+            window, [&] { return relay.stalled(); },
+            [&] {
+                pointer = window == form ? form->pointer().shape()
+                                         : static_cast<Form1*>(window)->pointer().shape();
+                window->close();
+            });
+        {
+            const Watchdog watchdog(relay, 4s);
+            c.act();
+        }
+        SetProgramEnding({});
+        EXPECT_TRUE(endedAt && *endedAt - relay.stalledAt() < 1s);
+        EXPECT_EQ(pointer, c.pointer);
+    }
+    // The upload cut short left no row.
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "12");
+}
+
+TEST_F(WaitingWindowTest, ClosingMidDownloadEndsTheProgramEveryTimeAndLeavesOnlyWholeFiles) {
+    exec("INSERT INTO pics (data) SELECT REPEAT(CHAR(64 + seq), 1048576) FROM seq_1_to_40");
+    chooseDownload();
+    for (int round = 0; round < 8; ++round) {
+        QDir(files.path()).removeRecursively();
+        QDir().mkpath(files.path());
+        form->show();
+        std::optional<Clock::time_point> closedAt, endedAt;
+        SetProgramEnding([&] { endedAt = Clock::now(); });
+        QTimer::singleShot(QRandomGenerator::global()->bounded(40), form, [&] {
+            closedAt = Clock::now();
+            form->close();
+        });
+        form->PushButton1_Click();
+        SetProgramEnding({});
+        ASSERT_TRUE(closedAt && endedAt) << round;
+        EXPECT_LT(*endedAt - *closedAt, 1s) << round;
+        // The first rows' files, each whole, and nothing else.
+        const QStringList present = FilesIn(files.path());
+        QStringList first;
+        for (int n = 1; n <= present.size(); ++n) first << QStringLiteral("%1.bin").arg(n);
+        first.sort();
+        EXPECT_EQ(present, first) << round;
+        for (const QString& name : present)
+            EXPECT_EQ(QFileInfo(files.filePath(name)).size(), 1048576) << round;
+    }
+}
+
+TEST_F(WaitingWindowTest, AfterARunTheNextKeyPressChangesNoBox) {
+    exec("INSERT INTO pics (data) VALUES ('a')");
+    form->show();
+    QApplication::setActiveWindow(form);
+    const QString file = writeFile("one.bin", "1");
+    dialogs.inputAnswers = {"bin"};
+    dialogs.folderAnswers = {files.path()};
+    chooseDownload();
+    form->Text3->setText("jpg");
+    chooseUpload();
+    form->ListView1->appendPath(file);
+    for (QPushButton* start : {form->PushButton1, form->PushButton7, form->PushButton4}) {
+        start->setFocus();
+        start->click();
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form;
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
+        QCoreApplication::sendEvent(target, &key);
+        EXPECT_EQ(form->Text3->text(), "jpg") << start->text().toStdString();
+        EXPECT_EQ(form->Text2->text(), "") << start->text().toStdString();
+    }
+}
+
+TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram) {
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs scripted;
+    Form1 login(scripted, folder.environment());
+    login.show();
+    QtDialogs real;
+    Dialogs& dialogs = real;
+    struct Case {
+        const char* box;
+        std::function<QString()> show;
+        QString want;
+    };
+    const Case cases[] = {
+        {"message",
+         [&] {
+             dialogs.message("Done.");
+             return QString();
+         },
+         ""},
+        {"input box", [&] { return dialogs.inputBox("Extension?", "", "jpg"); }, "z"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.box);
+        EndWatch end;
+        bool modal = true;
+        QTimer::singleShot(0, &login, [&] {
+            modal = QGuiApplication::modalWindow() != nullptr;
+            QDialog* box = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) box = d;
+            ASSERT_NE(box, nullptr);
+            // A key for the login window is dropped, one for the box's text is taken.
+            for (QWidget* target : {static_cast<QWidget*>(login.Text2),
+                                    static_cast<QWidget*>(box->findChild<QLineEdit*>())}) {
+                if (!target) continue;
+                QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
+                QCoreApplication::sendEvent(target, &key);
+            }
+            login.close();
+            box->accept();
+        });
+        EXPECT_EQ(c.show(), c.want);
+        EXPECT_FALSE(modal);
+        EXPECT_EQ(login.Text2->text(), "");
+        EXPECT_EQ(end.ends, 1);
+        login.show();
+    }
+}
+
+}  // namespace
