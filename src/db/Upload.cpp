@@ -38,6 +38,14 @@ Failure changedFailure(const QString& path) {
                        .arg(path));
 }
 
+// What the server refused while a file was sent or stored, naming the file, so that a report of it
+// says which file of the run was left out.
+Failure notStored(const Failure& reason, const QString& path) {
+    return Failure(
+        reason.number,
+        QStringLiteral("The file \"%1\" was not stored: %2").arg(path, reason.description));
+}
+
 // The reads of a file disagree with its size: either it changed meanwhile, or it is one whose size
 // the system cannot tell (files of the kernel's report 0 or 4096 and read something else).
 Failure sizeFailure(const QFile& file, const QString& path, const platform::FileStamp& opened) {
@@ -94,7 +102,7 @@ public:
                            static_cast<size_t>(filled_));
         if (mysql_stmt_send_long_data(statement_.handle(), 0, buffer_.data(),
                                       static_cast<unsigned long>(filled_)) != 0)
-            throw statement_.lastFailure();
+            throw notStored(statement_.lastFailure(), path_);
         filled_ = 0;
     }
 
@@ -127,7 +135,7 @@ struct StoredValue {
     quint32 crc = 0;
 };
 
-StoredValue readBack(const PreparedStatement& insert) {
+StoredValue readBack(const PreparedStatement& insert, const QString& path) {
     MYSQL_STMT* stmt = insert.handle();
     StoredValue stored;
     long long length = 0, crc = 0;
@@ -139,10 +147,11 @@ StoredValue readBack(const PreparedStatement& insert) {
     columns[1].buffer_type = MYSQL_TYPE_LONGLONG;
     columns[1].buffer = &crc;
     columns[1].is_null = &nulls[1];
+    // A value the server refuses is refused here, where the answer to the INSERT is read.
     if (mysql_stmt_bind_result(stmt, columns) != 0 || mysql_stmt_store_result(stmt) != 0)
-        throw insert.lastFailure();
+        throw notStored(insert.lastFailure(), path);
     const int fetched = mysql_stmt_fetch(stmt);
-    if (fetched == 1) throw insert.lastFailure();
+    if (fetched == 1) throw notStored(insert.lastFailure(), path);
     if (fetched == 0 && !nulls[0] && !nulls[1]) {
         stored.length = length;
         stored.crc = static_cast<quint32>(crc);
@@ -174,13 +183,17 @@ public:
     PendingRow(const PendingRow&) = delete;
     PendingRow& operator=(const PendingRow&) = delete;
 
-    void execute() {
+    void execute(const QString& path) {
         executed_ = true;
         if (mysql_stmt_execute(target_.insert().handle()) != 0)
-            throw target_.insert().lastFailure();
+            throw notStored(target_.insert().lastFailure(), path);
     }
-    void commit() {
-        if (target_.checked()) c_.execute(QStringLiteral("COMMIT"));
+    void commit(const QString& path) {
+        try {
+            if (target_.checked()) c_.execute(QStringLiteral("COMMIT"));
+        } catch (const Failure& f) {
+            throw notStored(f, path);
+        }
         finished_ = true;
     }
 
@@ -260,9 +273,9 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
     if (platform::StampOfPath(path) != opened) throw changedFailure(path);
     sender.flush();
 
-    row.execute();
+    row.execute(path);
     if (target.readsBack()) {
-        const StoredValue stored = readBack(target.insert());
+        const StoredValue stored = readBack(target.insert(), path);
         if (stored.length != size || stored.crc != sender.crc()) {
             std::optional<Failure> warning;
             if (mysql_warning_count(c.handle()) != 0) warning = firstWarning(c);
@@ -271,9 +284,9 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
     } else if (target.checked() && mysql_warning_count(c.handle()) != 0) {
         // Without the stored value to compare, whatever the server warned about is not trusted to
         // be the file's bytes.
-        throw firstWarning(c);
+        throw notStored(firstWarning(c), path);
     }
-    row.commit();
+    row.commit(path);
     file.close();
     events.fileStored(path);
 }

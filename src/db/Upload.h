@@ -49,6 +49,8 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed);
 // file that changes while it is read (it comes up short, has bytes past its size at the start, or
 // is written to or replaced) is refused before the row is added; a file whose reads disagree with
 // its size while it stays unchanged (a file of the kernel's under /proc or /sys) is refused as
-// unreadable. A failure at any point (thrown as Failure) leaves no row.
+// unreadable. A failure at any point (thrown as Failure) leaves no row; what the server refuses
+// while the file is sent or stored is reported as "The file "<path>" was not stored: <reason>",
+// with the server's number.
 void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
                       const QString& path, TransferEvents& events);

@@ -577,8 +577,12 @@ TEST_F(UploadTest, RunPreparesOnceAndSendsOneExecutePerFilePlusACommitWhereItChe
         const QMap<QString, qint64> before = CountersOf(*c, names);
         const QString next = makeFile("next", 1999);
         UploadFileToBlob(*c, "run", k.column, makeFile("second", 1500), events);
-        refused(*c, "run", k.column, makeFile(QStringLiteral("long%1").arg(k.tooLong), k.tooLong),
-                events);
+        const QString tooLong = makeFile(QStringLiteral("long%1").arg(k.tooLong), k.tooLong);
+        const Failure f = refused(*c, "run", k.column, tooLong, events);
+        EXPECT_EQ(f.number, 1406);
+        EXPECT_TRUE(f.description.startsWith("The file \"" + tooLong +
+                                             "\" was not stored: Data too long for column"))
+            << f.description.toStdString();
         UploadFileToBlob(*c, "run", k.column, next, events);
         EXPECT_EQ(events.log.last(), "stored " + next);
         QMap<QString, qint64> spent = CountersOf(*c, names);
