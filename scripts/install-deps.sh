@@ -16,8 +16,9 @@ declare -A adds=(
            mariadb-client openssl fonts-liberation"
     # CPack reads the program's libraries with these to name the package's dependencies.
     [package]="dpkg-dev file"
-    # GoogleTest; the package and its checks; the Windows compile check.
-    [test]="libgtest-dev dpkg-dev file lintian desktop-file-utils appstream
+    # GoogleTest; OpenSSL for the test server that speaks TLS; the package and its checks; the
+    # Windows compile check.
+    [test]="libgtest-dev libssl-dev dpkg-dev file lintian desktop-file-utils appstream
             g++-mingw-w64-x86-64-posix"
     # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,
     # since a build folder configured as it comes holds the tests too.

@@ -9,6 +9,12 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
+#include <cstdlib>
+
+#if defined(VANTRELLE_HAVE_XCB)
+#include <xcb/xcb.h>
+#include <QGuiApplication>
+#endif
 
 #include "app/AppIconShapes.h"
 #include "app/PathUtils.h"
@@ -69,11 +75,41 @@ void ApplySkin(QWidget& loginWindow, SkinEngine& engine, const QString& programF
     engine.applyWindow(loginWindow);
 }
 
+namespace {
+// Qt offers every X11 window's frame for resizing in the Motif hints that window managers read;
+// a window of fixed size replaces them with hints that offer moving, minimising and closing only.
+void OfferNoResizing(QWidget& window) {
+#if defined(VANTRELLE_HAVE_XCB)
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return;
+    static const char kName[] = "_MOTIF_WM_HINTS";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
+    if (!atom) return;
+    enum : uint32_t { kFunctions = 1, kDecorations = 2 };
+    enum : uint32_t { kMove = 4, kMinimise = 8, kClose = 32 };
+    enum : uint32_t { kBorder = 2, kTitle = 8, kMenu = 16, kMinimiseBox = 32 };
+    const uint32_t hints[5] = {kFunctions | kDecorations, kMove | kMinimise | kClose,
+                               kBorder | kTitle | kMenu | kMinimiseBox, 0, 0};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
+                        static_cast<xcb_window_t>(window.winId()), atom->atom, atom->atom, 32, 5,
+                        hints);
+    std::free(atom);
+    xcb_flush(connection);
+#else
+    (void)window;
+#endif
+}
+}  // namespace
+
 void MakeFixedWindow(QWidget& window, QSize clientSize) {
     window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     window.setFixedSize(clientSize);
+    OfferNoResizing(window);
 }
 
 void CenterOnScreen(QWidget& window) {

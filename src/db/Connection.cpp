@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/Platform.h"
-#include "db/ClearTextRefusal.h"
+#include "db/AuthenticationMethods.h"
 #include "db/ConnectionString.h"
 #include "db/ServerAddress.h"
 
@@ -52,22 +52,30 @@ bool isUnreachable(const Failure& f) {
     return f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR;
 }
 
-Failure refusedMethod(MYSQL* mysql, QString method) {
-    if (!method.isEmpty())
+Failure refusal(const AuthenticationRefusal& r) {
+    if (r.method.isEmpty())
         return Failure(CR_PLUGIN_NOT_ALLOWED,
-                       QStringLiteral("The server asked for the authentication method \"%1\", "
-                                      "which would send the password unencrypted; the program "
-                                      "does not allow it.")
-                           .arg(method));
-    // Any other method outside the allowed list; the library names it between single quotes.
-    const QString text = QString::fromUtf8(mysql_error(mysql));
-    const qsizetype from = text.indexOf(u'\'');
-    const qsizetype to = text.indexOf(u'\'', from + 1);
-    method = from >= 0 && to > from ? text.mid(from + 1, to - from - 1) : QString();
+                       QStringLiteral("The server asked for an authentication method that the "
+                                      "program does not allow."));
+    QString why;
+    switch (r.reason) {
+        case AuthenticationRefusal::Reason::ClearText:
+            why = QStringLiteral(
+                "which would send the password unencrypted; the program does "
+                "not allow it.");
+            break;
+        case AuthenticationRefusal::Reason::NeedsTls:
+            why = QStringLiteral(
+                "which sends the password itself and is safe only over an "
+                "encrypted connection, but the server offers no encryption; the "
+                "program does not allow it.");
+            break;
+        default:
+            why = QStringLiteral("which the program does not allow.");
+    }
     return Failure(CR_PLUGIN_NOT_ALLOWED,
-                   QStringLiteral("The server asked for the authentication method \"%1\", which "
-                                  "the program does not allow.")
-                       .arg(method));
+                   QStringLiteral("The server asked for the authentication method \"%1\", %2")
+                       .arg(r.method, why));
 }
 
 // One attempt at one address. Nothing of the profile reaches the library as an option: the host is
@@ -88,7 +96,7 @@ MYSQL* connectOnce(const Login& login, Transport transport, const QString& host)
         transport == Transport::Tcp ? MYSQL_PROTOCOL_TCP : MYSQL_PROTOCOL_SOCKET;
     mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
 
-    TakeRefusedClearTextMethod();
+    ForgetAuthenticationNotes();
     const QByteArray hostText = host.toUtf8();
     const QByteArray user = login.user.toUtf8();
     const QByteArray password = login.password.toUtf8();
@@ -96,10 +104,9 @@ MYSQL* connectOnce(const Login& login, Transport transport, const QString& host)
     if (!mysql_real_connect(mysql, hostText.constData(), user.constData(), password.constData(),
                             database.isEmpty() ? nullptr : database.constData(), login.port,
                             nullptr, 0)) {
-        const QString clearText = TakeRefusedClearTextMethod();
-        if (!clearText.isEmpty() || mysql_errno(mysql) == CR_PLUGIN_NOT_ALLOWED)
-            throw refusedMethod(mysql, clearText);
-        throw Failure(static_cast<int>(mysql_errno(mysql)), QString::fromUtf8(mysql_error(mysql)));
+        const AuthenticationRefusal refused = TakeAuthenticationRefusal(mysql_errno(mysql));
+        if (refused.reason != AuthenticationRefusal::Reason::None) throw refusal(refused);
+        throw DatabaseFailure(mysql_errno(mysql), mysql_error(mysql));
     }
     return guard.release();
 }
@@ -110,6 +117,7 @@ void ProtectSession(MYSQL* mysql, bool overTcp) {
     const my_bool off = 0;
     mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &off);
     mysql_optionsv(mysql, MARIADB_OPT_RESTRICTED_AUTH, AllowedAuthenticationMethods());
+    StartWithOwnMethod(mysql);
     // Plug-ins come from the library's own folder only.
     mysql_optionsv(mysql, MYSQL_PLUGIN_DIR, MARIADB_PLUGINDIR);
     if (overTcp) {
@@ -143,7 +151,17 @@ MYSQL* Connection::handle() const {
 }
 
 Failure Connection::lastFailure() const {
-    return Failure(static_cast<int>(mysql_errno(mysql_)), QString::fromUtf8(mysql_error(mysql_)));
+    return DatabaseFailure(mysql_errno(mysql_), mysql_error(mysql_));
+}
+
+Failure DatabaseFailure(unsigned int number, const char* text) {
+    // A message that is empty, or that starts with a zero byte and so reads as empty, still says
+    // which error it was.
+    if (!text || text[0] == '\0')
+        return Failure(
+            static_cast<int>(number),
+            QStringLiteral("The server reported error %1 without a description.").arg(number));
+    return Failure(static_cast<int>(number), QString::fromUtf8(text));
 }
 
 void Connection::open(const QString& connectionString) {

@@ -11,9 +11,14 @@
 
 // Sets the protections every session of the program has on a handle not yet connected: no files
 // sent at the server's request, only authentication methods that keep the password from the
-// wire, plug-ins from the library's own folder, and over TCP encryption whenever the server
-// offers it.
+// wire (a method that sends the password itself only inside TLS), the program's own method first
+// so that a refusal can name the method the server asked for, plug-ins from the library's own
+// folder, and over TCP encryption whenever the server offers it.
 void ProtectSession(MYSQL* mysql, bool overTcp);
+
+// A failure from the client library's or the server's error number and message. An empty message
+// is described by its number.
+Failure DatabaseFailure(unsigned int number, const char* text);
 
 // What a kind of work learns and prepares once per session and then reuses for every item it
 // handles: prepared statements, what it found out about a table. It goes before the session does.

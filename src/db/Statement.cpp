@@ -21,8 +21,7 @@ PreparedStatement::~PreparedStatement() {
 }
 
 Failure PreparedStatement::lastFailure() const {
-    return Failure(static_cast<int>(mysql_stmt_errno(stmt_)),
-                   QString::fromUtf8(mysql_stmt_error(stmt_)));
+    return DatabaseFailure(mysql_stmt_errno(stmt_), mysql_stmt_error(stmt_));
 }
 
 unsigned int PreparedStatement::fieldCount() const {

@@ -1,6 +1,6 @@
 list(APPEND CORE_SOURCES
     db/Connection.cpp
-    db/ClearTextRefusal.cpp
+    db/AuthenticationMethods.cpp
     db/ConnectionString.cpp
     db/ColumnType.cpp
     db/Discovery.cpp

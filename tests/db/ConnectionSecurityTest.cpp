@@ -99,6 +99,37 @@ TEST_F(ConnectionSecurityTest, AServerThatRequiresSecureTransportTakesEveryActio
     });
 }
 
+TEST_F(ConnectionSecurityTest, EveryMethodOfThePrivateServerStillLogsInOverTls) {
+    if (scalar("SELECT COUNT(*) FROM information_schema.PLUGINS WHERE PLUGIN_NAME='ed25519'") ==
+        "0")
+        exec("INSTALL SONAME 'auth_ed25519'");
+    struct Case {
+        QString user;
+        QString via;
+        QString password;
+    };
+    const Case cases[] = {
+        {"vt_native", "mysql_native_password USING PASSWORD('Native-pw1')", "Native-pw1"},
+        {"vt_empty", "mysql_native_password USING PASSWORD('')", ""},
+        {"vt_ed25519", "ed25519 USING PASSWORD('Edwards-pw2')", "Edwards-pw2"},
+    };
+    for (const Case& c : cases) {
+        exec(QStringLiteral("DROP USER IF EXISTS '%1'@'%'").arg(c.user));
+        exec(QStringLiteral("CREATE USER '%1'@'%' IDENTIFIED VIA %2").arg(c.user, c.via));
+        ConnectionProfile p = profile();
+        p.user = c.user;
+        p.password = c.password;
+        p.database.clear();
+        Connection connection;
+        EXPECT_NO_THROW(connection.open(BuildConnectionString(p, false))) << c.user.toStdString();
+        if (connection.isOpen()) {
+            EXPECT_FALSE(connection.tlsCipher().isEmpty()) << c.user.toStdString();
+            EXPECT_EQ(RowOn(connection, "SELECT CURRENT_USER()").value(0), c.user + "@%");
+        }
+        exec(QStringLiteral("DROP USER '%1'@'%'").arg(c.user));
+    }
+}
+
 TEST_F(ConnectionSecurityTest, LocalhostIsReachedOverTcpAtItsPortBeforeTheSocket) {
     ASSERT_TRUE(kDefaultSocketSet);
     ConnectionProfile p = profile();
@@ -221,6 +252,122 @@ TEST(PasswordInClear, NoServerGetsThePasswordByAskingForAClearTextMethod) {
             // The login went out in clear, because this server offers no TLS.
             EXPECT_TRUE(server.received().contains("someone"));
         }
+    }
+}
+
+const QString kNeedsTls = QStringLiteral(
+    "The server asked for the authentication method \"%1\", which sends the password itself and "
+    "is safe only over an encrypted connection, but the server offers no encryption; the program "
+    "does not allow it.");
+
+TEST(PasswordInClear, APasswordSendingMethodSendsThePasswordOnlyInsideTls) {
+    const QByteArray password = "Secret-Pa55word-XYZ";
+    const QByteArray nativeGreeting = "mysql_native_password";
+    const QByteArray sha2 = "caching_sha2_password";
+    const QByteArray sha256 = "sha256_password";
+    struct Case {
+        QByteArray greeting;
+        QByteArray method;
+        bool tls;
+        bool cached;
+        QByteArray password;
+        bool opens;
+    };
+    const Case cases[] = {
+        // Without TLS: full authentication and sha256_password are refused before the password
+        // (or a request for the server's key) leaves; the scramble and an empty password go.
+        {nativeGreeting, sha2, false, false, password, false},
+        {sha2, sha2, false, false, password, false},
+        {nativeGreeting, sha256, false, false, password, false},
+        {sha2, sha2, false, true, password, true},
+        {nativeGreeting, sha2, false, true, password, true},
+        {nativeGreeting, sha256, false, false, "", true},
+        // Inside TLS the exchange goes on; the fast path still needs no password.
+        {nativeGreeting, sha2, true, false, password, true},
+        {sha2, sha2, true, false, password, true},
+        {nativeGreeting, sha256, true, false, password, true},
+        {sha2, sha2, true, true, password, true},
+    };
+    for (const Case& c : cases) {
+        const std::string name =
+            (c.greeting + "/" + c.method + (c.tls ? " tls" : " clear") +
+             (c.cached ? " cached" : "") + (c.password.isEmpty() ? " empty" : ""))
+                .toStdString();
+        FakeServer server({c.greeting, c.method, c.password, c.tls, c.cached, {}});
+        ASSERT_NE(server.port(), 0);
+        const ConnectionProfile p{"127.0.0.1", "someone", c.password, "",
+                                  QString::number(server.port())};
+        Connection connection;
+        if (c.opens) {
+            EXPECT_NO_THROW(connection.open(BuildConnectionString(p, false))) << name;
+            EXPECT_EQ(connection.isOpen() && !connection.tlsCipher().isEmpty(), c.tls) << name;
+            EXPECT_EQ(server.accepted(), 1) << name;
+        } else {
+            const Failure f = ExpectFailure(
+                [&] { connection.open(BuildConnectionString(p, false)); }, name + " opened");
+            EXPECT_EQ(f.description, kNeedsTls.arg(QString::fromLatin1(c.method))) << name;
+            EXPECT_EQ(server.accepted(), 0) << name;
+        }
+        if (!c.password.isEmpty()) {
+            EXPECT_FALSE(server.received().contains(c.password)) << name;
+            const bool sent = c.opens && c.tls && !c.cached;
+            EXPECT_EQ(server.plainText().contains(c.password + '\0'), sent) << name;
+        }
+        for (const QByteArray& answer : server.answers()) {
+            EXPECT_NE(answer, QByteArray("\x01")) << name << ": asked for the server's key";
+            EXPECT_NE(answer, QByteArray("\x02")) << name << ": asked for the server's key";
+        }
+    }
+}
+
+TEST(PasswordInClear, ARefusedMethodIsNamedAsTheServerAskedForIt) {
+    const QByteArray password = "Secret-Pa55word-XYZ";
+    struct Case {
+        QByteArray greeting;
+        QByteArray method;
+    };
+    const Case cases[] = {
+        {"mysql_native_password", "auth_gssapi_client"},
+        {"auth_gssapi_client", "auth_gssapi_client"},
+        {"mysql_native_password", "../../../tmp/own_password"},
+        {"/tmp/own_password", "/tmp/own_password"},
+        {"mysql_native_password", "mysql_old_password"},
+    };
+    for (const Case& c : cases) {
+        FakeServer server(c.greeting, c.method);
+        const ConnectionProfile p{"127.0.0.1", "someone", password, "",
+                                  QString::number(server.port())};
+        Connection connection;
+        const Failure f = ExpectFailure([&] { connection.open(BuildConnectionString(p, false)); },
+                                        c.method.toStdString() + " opened");
+        EXPECT_EQ(f.description, QStringLiteral("The server asked for the authentication method "
+                                                "\"%1\", which the program does not allow.")
+                                     .arg(QString::fromLatin1(c.method)));
+        EXPECT_FALSE(server.received().contains(password)) << c.method.toStdString();
+    }
+}
+
+TEST(PasswordInClear, AServerMessageWithoutTextIsDescribedByItsNumber) {
+    struct Case {
+        QByteArray message;
+        QString want;
+    };
+    const QString numbered =
+        QStringLiteral("The server reported error 1045 without a description.");
+    const Case cases[] = {
+        {QByteArray("\0Access denied", 14), numbered},
+        {QByteArray(), numbered},
+        {"Access denied for user", "Access denied for user"},
+    };
+    for (const Case& c : cases) {
+        FakeServer server(
+            {"mysql_native_password", "mysql_native_password", {}, false, false, c.message});
+        const ConnectionProfile p{"127.0.0.1", "someone", "pw", "", QString::number(server.port())};
+        Connection connection;
+        const Failure f = ExpectFailure([&] { connection.open(BuildConnectionString(p, false)); },
+                                        "an account the server refused opened");
+        EXPECT_EQ(f.number, 1045);
+        EXPECT_EQ(f.description, c.want);
     }
 }
 

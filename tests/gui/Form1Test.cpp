@@ -318,20 +318,26 @@ TEST_F(Form1ServerTest, AnIncompleteOrRefusedStoredProfileLeavesTheWindowUpWitho
     exec(QStringLiteral("DROP USER '%1'@'%'").arg(user));
 }
 
-TEST_F(Form1Test, AServerAskingForTheClearPasswordGetsNothingAtStartOrOnTest) {
-    FakeServer server("mysql_native_password", "mysql_clear_password");
-    const ConnectionProfile p{"127.0.0.1", "someone", "Secret-Pa55word-XYZ", "db",
-                              QString::number(server.port())};
-    StoreProfile(p);
-    Form1 form(dialogs, folder.environment());
-    form.start();  // the stored profile is complete, so it is probed without a click
-    EXPECT_FALSE(form.handedOver());
-    EXPECT_TRUE(dialogs.calls.empty());
+TEST_F(Form1Test, AServerAskingForThePasswordWithoutTlsGetsNothingAtStartOrOnTest) {
+    // Servers without TLS that ask for the password as text, or for the password itself.
+    const QByteArray methods[] = {"mysql_clear_password", "caching_sha2_password",
+                                  "sha256_password"};
+    for (const QByteArray& method : methods) {
+        ScriptedDialogs scripted;
+        FakeServer server("mysql_native_password", method);
+        const ConnectionProfile p{"127.0.0.1", "someone", "Secret-Pa55word-XYZ", "db",
+                                  QString::number(server.port())};
+        StoreProfile(p);
+        Form1 form(scripted, folder.environment());
+        form.start();  // the stored profile is complete, so it is probed without a click
+        EXPECT_FALSE(form.handedOver()) << method.constData();
+        EXPECT_TRUE(scripted.calls.empty()) << method.constData();
 
-    form.PushButton5->click();
-    EXPECT_EQ(dialogs.shownTexts(), QStringList{kCouldNotConnect});
-    EXPECT_EQ(server.connections(), 2);
-    EXPECT_FALSE(server.received().contains(p.password.toUtf8()));
+        form.PushButton5->click();
+        EXPECT_EQ(scripted.shownTexts(), QStringList{kCouldNotConnect}) << method.constData();
+        EXPECT_EQ(server.connections(), 2) << method.constData();
+        EXPECT_FALSE(server.received().contains(p.password.toUtf8())) << method.constData();
+    }
 }
 
 }  // namespace

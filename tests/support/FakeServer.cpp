@@ -2,65 +2,214 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
+
 namespace {
 
-QByteArray packet(quint8 sequence, const QByteArray& payload) {
-    QByteArray out;
-    const auto n = static_cast<quint32>(payload.size());
-    out.append(static_cast<char>(n & 0xff));
-    out.append(static_cast<char>((n >> 8) & 0xff));
-    out.append(static_cast<char>((n >> 16) & 0xff));
-    out.append(static_cast<char>(sequence));
-    return out + payload;
-}
+constexpr quint32 kClientConnectWithDb = 0x8;
+constexpr quint32 kClientSsl = 0x800;
+constexpr quint32 kClientSecureConnection = 0x8000;
+constexpr quint32 kClientPluginAuth = 0x80000;
+constexpr quint32 kClientLenencClientData = 0x200000;
+
+const QByteArray kNonce = "abcdefghijklmnopqrst";
 
 void appendLe(QByteArray& out, quint32 value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.append(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
-QByteArray greeting(const QByteArray& method) {
-    // Protocol 41, secure connection, plug-in authentication; no TLS.
-    constexpr quint32 kCapabilities =
-        0x1 | 0x4 | 0x8 | 0x200 | 0x2000 | 0x8000 | 0x20000 | 0x80000 | 0x200000;
+quint32 readLe(const QByteArray& in, qsizetype at, int bytes) {
+    quint32 value = 0;
+    for (int i = 0; i < bytes && at + i < in.size(); ++i)
+        value |= static_cast<quint32>(static_cast<quint8>(in[at + i])) << (8 * i);
+    return value;
+}
+
+QByteArray greeting(const QByteArray& method, bool tls) {
+    // Protocol 41, secure connection, plug-in authentication, TLS when offered.
+    const quint32 capabilities = 0x1 | 0x4 | kClientConnectWithDb | 0x200 | 0x2000 |
+                                 kClientSecureConnection | 0x20000 | kClientPluginAuth |
+                                 kClientLenencClientData | (tls ? kClientSsl : 0);
     QByteArray g;
     g.append('\x0a');
     g.append("5.7.99-fake");
     g.append('\0');
     appendLe(g, 7, 4);
-    g.append("abcdefgh");
+    g.append(kNonce.left(8));
     g.append('\0');
-    appendLe(g, kCapabilities & 0xffff, 2);
+    appendLe(g, capabilities & 0xffff, 2);
     g.append('\x21');
     appendLe(g, 2, 2);
-    appendLe(g, kCapabilities >> 16, 2);
+    appendLe(g, capabilities >> 16, 2);
     g.append('\x15');
     g.append(QByteArray(10, '\0'));
-    g.append("ijklmnopqrst");
+    g.append(kNonce.mid(8));
     g.append('\0');
     g.append(method);
     g.append('\0');
     return g;
 }
 
-bool sendAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::send(fd, data.constData() + done,
-                                 static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        done += n;
+const QByteArray kOk("\x00\x00\x00\x02\x00\x00\x00", 7);
+
+QByteArray errorPacket(const QByteArray& message) {
+    QByteArray e("\xff");
+    appendLe(e, 1045, 2);
+    e.append("#28000");
+    return e + message;
+}
+
+QByteArray sha256(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// What a client that knows the password sends for caching_sha2_password's fast path.
+QByteArray expectedScramble(const QByteArray& password) {
+    const QByteArray once = sha256(password);
+    const QByteArray mixed = sha256(sha256(once) + kNonce);
+    QByteArray out(once.size(), '\0');
+    for (qsizetype i = 0; i < out.size(); ++i) out[i] = static_cast<char>(once[i] ^ mixed[i]);
+    return out;
+}
+
+// A key and a self-signed certificate made once per test run.
+struct Credentials {
+    SSL_CTX* context = nullptr;
+    QByteArray publicKeyPem;
+
+    Credentials() {
+        EVP_PKEY* key = EVP_RSA_gen(2048);
+        X509* certificate = X509_new();
+        ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+        X509_gmtime_adj(X509_getm_notBefore(certificate), -3600);
+        X509_gmtime_adj(X509_getm_notAfter(certificate), 24 * 3600);
+        X509_set_pubkey(certificate, key);
+        X509_NAME* name = X509_get_subject_name(certificate);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("fake-server"), -1, -1,
+                                   0);
+        X509_set_issuer_name(certificate, name);
+        X509_sign(certificate, key, EVP_sha256());
+
+        context = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate(context, certificate);
+        SSL_CTX_use_PrivateKey(context, key);
+
+        BIO* pem = BIO_new(BIO_s_mem());
+        PEM_write_bio_PUBKEY(pem, key);
+        char* data = nullptr;
+        const long length = BIO_get_mem_data(pem, &data);
+        publicKeyPem = QByteArray(data, length);
+        BIO_free(pem);
+        X509_free(certificate);
+        EVP_PKEY_free(key);
     }
-    return true;
+};
+
+const Credentials& credentials() {
+    static const Credentials c;
+    return c;
 }
 
 }  // namespace
 
-FakeServer::FakeServer(QByteArray greetingMethod, QByteArray switchTo)
-    : greetingMethod_(std::move(greetingMethod)), switchTo_(std::move(switchTo)) {
+// One client's socket, in clear or inside TLS, reading and writing whole packets with their
+// sequence numbers, and recording what arrives both as it crossed the wire and as read.
+class FakeServer::Channel {
+public:
+    Channel(FakeServer& server, int fd) : server_(server), fd_(fd) {}
+    ~Channel() {
+        if (ssl_) SSL_free(ssl_);
+    }
+
+    bool startTls() {
+        ssl_ = SSL_new(credentials().context);
+        BIO* bio = BIO_new_socket(fd_, BIO_NOCLOSE);
+        BIO_set_callback_arg(bio, reinterpret_cast<char*>(this));
+        BIO_set_callback_ex(bio, &Channel::onWire);
+        SSL_set_bio(ssl_, bio, bio);
+        return SSL_accept(ssl_) == 1;
+    }
+
+    std::optional<QByteArray> read() {
+        const QByteArray header = readExactly(4);
+        if (header.size() != 4) return std::nullopt;
+        sequence_ = static_cast<quint8>(header[3]) + 1;
+        QByteArray payload = readExactly(readLe(header, 0, 3));
+        if (payload.size() != static_cast<qsizetype>(readLe(header, 0, 3))) return std::nullopt;
+        return payload;
+    }
+
+    bool write(const QByteArray& payload) {
+        QByteArray out;
+        appendLe(out, static_cast<quint32>(payload.size()), 3);
+        out.append(static_cast<char>(sequence_++));
+        out += payload;
+        qsizetype done = 0;
+        while (done < out.size()) {
+            const int n =
+                ssl_ ? SSL_write(ssl_, out.constData() + done, static_cast<int>(out.size() - done))
+                     : static_cast<int>(::send(fd_, out.constData() + done,
+                                               static_cast<size_t>(out.size() - done),
+                                               MSG_NOSIGNAL));
+            if (n <= 0) return false;
+            done += n;
+        }
+        return true;
+    }
+
+private:
+    QByteArray readExactly(qsizetype count) {
+        QByteArray out;
+        while (out.size() < count) {
+            char buffer[4096];
+            const int want =
+                static_cast<int>(std::min<qsizetype>(count - out.size(), sizeof buffer));
+            int n = 0;
+            if (ssl_) {
+                n = SSL_read(ssl_, buffer, want);
+            } else {
+                n = static_cast<int>(::recv(fd_, buffer, static_cast<size_t>(want), 0));
+                if (n > 0) record(server_.received_, buffer, n);
+            }
+            if (n <= 0) break;
+            record(server_.plainText_, buffer, n);
+            out.append(buffer, n);
+        }
+        return out;
+    }
+
+    void record(QByteArray& into, const char* data, qsizetype n) {
+        std::lock_guard<std::mutex> lock(server_.mutex_);
+        into.append(data, n);
+    }
+
+    static long onWire(BIO* bio, int operation, const char* data, size_t, int, long, int ret,
+                       size_t* processed) {
+        if (operation == (BIO_CB_READ | BIO_CB_RETURN) && ret > 0 && processed) {
+            auto* self = reinterpret_cast<Channel*>(BIO_get_callback_arg(bio));
+            self->record(self->server_.received_, data, static_cast<qsizetype>(*processed));
+        }
+        return ret;
+    }
+
+    FakeServer& server_;
+    int fd_;
+    SSL* ssl_ = nullptr;
+    quint8 sequence_ = 0;
+};
+
+FakeServer::FakeServer(Script script) : script_(std::move(script)) {
+    if (script_.tls) credentials();  // made before the first client waits for it
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -74,6 +223,10 @@ FakeServer::FakeServer(QByteArray greetingMethod, QByteArray switchTo)
     thread_ = std::thread([this] { serve(); });
 }
 
+FakeServer::FakeServer(QByteArray greetingMethod, QByteArray method)
+    : FakeServer(Script{
+          greetingMethod, method.isEmpty() ? greetingMethod : method, {}, false, false, {}}) {}
+
 FakeServer::~FakeServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
@@ -85,6 +238,16 @@ QByteArray FakeServer::received() const {
     return received_;
 }
 
+QByteArray FakeServer::plainText() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return plainText_;
+}
+
+QList<QByteArray> FakeServer::answers() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return answers_;
+}
+
 void FakeServer::serve() {
     while (!stop_) {
         pollfd p{listener_, POLLIN, 0};
@@ -92,36 +255,92 @@ void FakeServer::serve() {
         const int client = ::accept(listener_, nullptr, nullptr);
         if (client < 0) continue;
         ++connections_;
+        // A client that stops talking is given up after a few seconds.
+        timeval wait{5, 0};
+        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
         talk(client);
         ::close(client);
     }
 }
 
 void FakeServer::talk(int client) {
-    if (!sendAll(client, packet(0, greeting(greetingMethod_)))) return;
-    bool switched = switchTo_.isEmpty();
-    // Reads until the client hangs up, for at most a few seconds.
-    for (int idle = 0; idle < 100 && !stop_;) {
-        pollfd p{client, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) {
-            ++idle;
-            continue;
-        }
-        char buffer[4096];
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            received_.append(buffer, n);
-        }
-        if (!switched) {
-            switched = true;
-            QByteArray request("\xfe");
-            request.append(switchTo_);
-            request.append('\0');
-            request.append("ijklmnopqrstabcdefgh");
-            request.append('\0');
-            if (!sendAll(client, packet(2, request))) return;
+    Channel channel(*this, client);
+    if (!channel.write(greeting(script_.greetingMethod, script_.tls))) return;
+    std::optional<QByteArray> login = channel.read();
+    if (!login) return;
+    const quint32 flags = readLe(*login, 0, 4);
+    if (script_.tls && login->size() == 32 && (flags & kClientSsl)) {
+        if (!channel.startTls()) return;
+        login = channel.read();
+        if (!login) return;
+    }
+    if (script_.errorMessage) {
+        channel.write(errorPacket(*script_.errorMessage));
+        return;
+    }
+
+    // The login: flags and fixed fields, user name, authentication data, database, method.
+    qsizetype at = login->indexOf('\0', 32) + 1;
+    qsizetype dataLength = static_cast<quint8>(login->at(at++));
+    const QByteArray data = login->mid(at, dataLength);
+    at += dataLength;
+    if (flags & kClientConnectWithDb) at = login->indexOf('\0', at) + 1;
+    const QByteArray method = login->mid(at, login->indexOf('\0', at) - at);
+
+    // As a real server does, a login whose data was not made for the account's method under the
+    // greeting's nonce is asked to start that method afresh.
+    std::optional<QByteArray> answer = data;
+    if (method != script_.method || method != script_.greetingMethod) {
+        QByteArray request("\xfe");
+        request += script_.method + '\0' + kNonce + '\0';
+        if (!channel.write(request)) return;
+        answer = channel.read();
+        if (!answer) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        answers_ << *answer;
+    }
+    if (authenticate(channel, script_.method, *answer)) {
+        while (channel.read()) {
         }
     }
+}
+
+// Carries on with the client's first answer under the account's method; true when the login is
+// accepted.
+bool FakeServer::authenticate(Channel& channel, const QByteArray& method, QByteArray answer) {
+    const QByteArray passwordPacket = script_.password + '\0';
+    const QByteArray keyPacket = '\x01' + credentials().publicKeyPem;
+    auto next = [&]() -> bool {
+        std::optional<QByteArray> packet = channel.read();
+        if (!packet) return false;
+        answer = *packet;
+        std::lock_guard<std::mutex> lock(mutex_);
+        answers_ << answer;
+        return true;
+    };
+    bool accepted = false;
+    if (method == "caching_sha2_password") {
+        if (answer.isEmpty()) {
+            accepted = script_.password.isEmpty();
+        } else if (script_.cached && answer == expectedScramble(script_.password)) {
+            accepted = channel.write(QByteArray("\x01\x03"));
+        } else {
+            // Full authentication: the password itself, or the request for the server's key.
+            if (!channel.write(QByteArray("\x01\x04")) || !next()) return false;
+            if (answer == QByteArray("\x02")) {
+                if (!channel.write(keyPacket) || !next()) return false;
+            }
+            accepted = answer == passwordPacket;
+        }
+    } else if (method == "sha256_password") {
+        if (answer == QByteArray("\x01")) {
+            if (!channel.write(keyPacket) || !next()) return false;
+        }
+        accepted = script_.password.isEmpty() ? answer.isEmpty() : answer == passwordPacket;
+    } else if (method == "mysql_native_password") {
+        accepted = true;  // this server does not check the native scramble
+    }
+    if (accepted) ++accepted_;  // counted before the client can see the answer
+    channel.write(accepted ? kOk : errorPacket("Access denied"));
+    return accepted;
 }

@@ -1,38 +1,68 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 
-// A server on a loopback port that speaks just enough of the MySQL protocol to greet a client and
-// ask it to authenticate with a method of the test's choice, and records every byte the client
-// sends. It offers no TLS.
+// A server on a loopback port that speaks just enough of the MySQL protocol to greet a client,
+// optionally encrypt the session with TLS (a throw-away certificate made for the test run), ask it
+// to authenticate with a method of the test's choice, and record every byte the client sends.
+// It speaks "caching_sha2_password" (fast path and full authentication) and "sha256_password" as
+// a real server does, including handing out a public key of its own to a client that asks for it.
 class FakeServer {
 public:
-    // greetingMethod: the authentication method named in the greeting. switchTo: when not empty,
-    // the method that the server asks for after the client's first answer.
-    FakeServer(QByteArray greetingMethod, QByteArray switchTo);
+    struct Script {
+        // The method named in the greeting.
+        QByteArray greetingMethod = "mysql_native_password";
+        // The account's method: a login that names another one is asked to switch to it.
+        QByteArray method = "mysql_native_password";
+        // The account's password, which the methods above check.
+        QByteArray password;
+        // Offers TLS in the greeting and encrypts the session when the client asks.
+        bool tls = false;
+        // "caching_sha2_password" knows the account, so a correct scramble is enough.
+        bool cached = false;
+        // When set, the login is answered with an error packet carrying this message.
+        std::optional<QByteArray> errorMessage;
+    };
+
+    explicit FakeServer(Script script);
+    // A server without TLS that names greetingMethod in its greeting and wants method (the
+    // greeting's when empty).
+    FakeServer(QByteArray greetingMethod, QByteArray method);
     ~FakeServer();
     FakeServer(const FakeServer&) = delete;
     FakeServer& operator=(const FakeServer&) = delete;
 
     int port() const { return port_; }
-    // Everything received so far, over all connections.
+    // Everything received so far, over all connections, as it crossed the wire.
     QByteArray received() const;
+    // Everything received so far as the server read it, that is after TLS decryption.
+    QByteArray plainText() const;
+    // The packets the client sent after its login packet, over all connections.
+    QList<QByteArray> answers() const;
     int connections() const { return connections_; }
+    // Logins the server accepted.
+    int accepted() const { return accepted_; }
 
 private:
+    class Channel;
     void serve();
     void talk(int client);
+    bool authenticate(Channel& channel, const QByteArray& method, QByteArray answer);
 
-    QByteArray greetingMethod_;
-    QByteArray switchTo_;
+    Script script_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
+    std::atomic<int> accepted_{0};
     mutable std::mutex mutex_;
     QByteArray received_;
+    QByteArray plainText_;
+    QList<QByteArray> answers_;
     std::thread thread_;
 };
