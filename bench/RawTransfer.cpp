@@ -85,8 +85,8 @@ RawTotals RawDownload(const RawLogin& login, const std::string& table, const std
 }
 
 RawTotals RawUpload(const RawLogin& login, const std::string& table, const std::string& field,
-                    const std::vector<std::string>& files) {
-    MysqlPtr mysql = connect(login, true);
+                    const std::vector<std::string>& files, bool compressed) {
+    MysqlPtr mysql = connect(login, compressed);
     const std::string sql = "INSERT INTO " + quoted(table) + " (" + quoted(field) + ") VALUES (?)";
     std::unique_ptr<MYSQL_STMT, decltype(&mysql_stmt_close)> stmt(mysql_stmt_init(mysql.get()),
                                                                   &mysql_stmt_close);

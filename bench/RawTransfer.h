@@ -22,7 +22,7 @@ RawTotals RawDownload(const RawLogin& login, const std::string& table, const std
                       const std::string& folder, const std::string& prefix,
                       const std::string& extension);
 
-// One prepared INSERT on a compressed connection, executed once per file, each file sent as long
-// data in 1 MiB pieces. Empty files are skipped as the engine skips them.
+// One prepared INSERT, executed once per file, each file sent as long data in 1 MiB pieces, on a
+// connection that is compressed when asked. Empty files are skipped as the engine skips them.
 RawTotals RawUpload(const RawLogin& login, const std::string& table, const std::string& field,
-                    const std::vector<std::string>& files);
+                    const std::vector<std::string>& files, bool compressed);

@@ -103,6 +103,7 @@ struct CountingEvents : TransferEvents {
 
 struct Figures {
     long long rows = 0, files = 0, bytes = 0;
+    bool compressed = false;
 };
 
 Figures runDownload(const Options& o) {
@@ -127,15 +128,17 @@ Figures runUpload(const Options& o) {
     if (o.raw) {
         std::vector<std::string> files;
         for (const QString& f : o.files) files.push_back(f.toStdString());
+        // The bare loop follows the same decision on compression as the engine.
+        const bool compressed = CompressionPays(o.files);
         const RawTotals t = RawUpload(loginOf(o), o.value("table").toStdString(),
-                                      o.value("field").toStdString(), files);
-        return {0, t.files, t.bytes};
+                                      o.value("field").toStdString(), files, compressed);
+        return {0, t.files, t.bytes, compressed};
     }
-    auto c = OpenUploadConnection(profileOf(o));
+    auto c = OpenUploadConnection(profileOf(o), o.files);
     CountingEvents events;
     for (const QString& f : o.files)
         UploadFileToBlob(*c, o.value("table"), o.value("field"), f, events);
-    return {0, events.stored, events.bytes};
+    return {0, events.stored, events.bytes, c->compressed()};
 }
 
 }  // namespace
@@ -158,8 +161,9 @@ int main(int argc, char** argv) {
         else
             std::printf(
                 "{\"op\":\"upload\",\"files\":%lld,\"bytes\":%lld,\"seconds\":%.3f,"
-                "\"mb_per_s\":%.1f,\"peak_rss_mb\":%.1f}\n",
-                f.files, f.bytes, seconds, seconds > 0 ? mib / seconds : 0.0, peak);
+                "\"mb_per_s\":%.1f,\"peak_rss_mb\":%.1f,\"compressed\":%s}\n",
+                f.files, f.bytes, seconds, seconds > 0 ? mib / seconds : 0.0, peak,
+                f.compressed ? "true" : "false");
         return 0;
     } catch (const Failure& e) {
         std::fprintf(stderr, "vantrelle-bench: %s\n", qPrintable(e.description));

@@ -17,11 +17,11 @@ declare -A adds=(
     # CPack reads the program's libraries with these to name the package's dependencies.
     [package]="dpkg-dev file"
     # GoogleTest; OpenSSL for the test server that speaks TLS; the package and its checks; the
-    # Windows build (the mingw-w64 compiler, Ninja, GoogleTest's sources, NSIS, zip) and its tests
-    # under Wine on a virtual display driven by xdotool.
+    # Windows build (the mingw-w64 compiler and zlib, Ninja, GoogleTest's sources, NSIS, zip) and
+    # its tests under Wine on a virtual display driven by xdotool.
     [test]="libgtest-dev libssl-dev dpkg-dev file lintian desktop-file-utils appstream
-            g++-mingw-w64-x86-64-posix ninja-build googletest nsis zip unzip wine wine64
-            xvfb xauth xdotool"
+            g++-mingw-w64-x86-64-posix libz-mingw-w64-dev ninja-build googletest nsis zip unzip
+            wine wine64 xvfb xauth xdotool"
     # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,
     # since a build folder configured as it comes holds the tests too.
     [bench]="python3-mysqldb libgtest-dev"

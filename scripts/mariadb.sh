@@ -5,7 +5,8 @@
 #   scripts/mariadb.sh stop DIR    stops it
 # The account it creates: user "vantrelle", password "vantrelle-secret", all privileges.
 # The server speaks TLS with a throw-away certificate authority and server certificate that are made
-# in DIR/tls on first start.
+# in DIR/tls on first start. It listens on 127.0.0.1, or on the address in MARIADB_BIND (the far end
+# of a simulated link, for instance).
 set -euo pipefail
 
 cmd=${1:?usage: mariadb.sh start|stop DIR}
@@ -13,6 +14,7 @@ dir=$(realpath -m "${2:?usage: mariadb.sh start|stop DIR}")
 user=vantrelle
 password=vantrelle-secret
 sock="$dir/mysqld.sock"
+bind=${MARIADB_BIND:-127.0.0.1}
 
 mariadbd_bin=$(command -v mariadbd || echo /usr/sbin/mariadbd)
 
@@ -54,7 +56,7 @@ start)
         port=$(free_port)
         echo "$port" >"$dir/port"
         "$mariadbd_bin" --no-defaults --datadir="$dir/data" --socket="$sock" --port="$port" \
-            --bind-address=127.0.0.1 --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
+            --bind-address="$bind" --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
             --max-allowed-packet=1G --innodb-buffer-pool-size=128M --innodb-log-file-size=256M \
             --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" \
             --ssl-key="$dir/tls/server-key.pem" --skip-name-resolve "${run_as[@]}" >/dev/null 2>&1 &
@@ -68,7 +70,7 @@ start)
             CREATE USER IF NOT EXISTS '$user'@'%' IDENTIFIED BY '$password';
             GRANT ALL PRIVILEGES ON *.* TO '$user'@'%' WITH GRANT OPTION;"
     fi
-    echo "export VANTRELLE_TEST_HOST=127.0.0.1"
+    echo "export VANTRELLE_TEST_HOST=$bind"
     echo "export VANTRELLE_TEST_PORT=$(cat "$dir/port")"
     echo "export VANTRELLE_TEST_USER=$user"
     echo "export VANTRELLE_TEST_PASSWORD=$password"

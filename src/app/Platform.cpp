@@ -316,6 +316,40 @@ std::optional<FileStamp> StampOfPath(const QString& path) {
 #endif
 }
 
+void OpenRegularFileForReading(QFile& file) {
+    const QString path = file.fileName();
+    const QString notRegular = QStringLiteral("it is not a regular file");
+#ifdef Q_OS_WIN
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw FileFailure(FileAction::Read, path, file);
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        file.close();
+        throw FileFailure(FileAction::Read, path, notRegular);
+    }
+#else
+    const auto native = nativePath(path);
+    if (!native) throw FileFailure(FileAction::Read, path, qt_error_string(ENOENT));
+    // Without O_NONBLOCK, opening a named pipe waits for a writer.
+    const int fd = ::open(native->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw FileFailure(FileAction::Read, path, qt_error_string(errno));
+    struct stat st {};
+    const bool known = fstat(fd, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        throw FileFailure(FileAction::Read, path, known ? notRegular : qt_error_string(error));
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        !file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        const int error = errno;
+        ::close(fd);
+        throw FileFailure(FileAction::Read, path, qt_error_string(error));
+    }
+#endif
+}
+
 // ---- Names -------------------------------------------------------------------------------------
 
 Wildcard::Wildcard(const QString& pattern) : folded_(pattern.toCaseFolded()) {

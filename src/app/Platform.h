@@ -12,6 +12,7 @@
 
 #include "app/Failure.h"
 
+class QFile;
 class QFileDevice;
 class QSettings;
 
@@ -151,6 +152,12 @@ struct FileStamp {
 std::optional<FileStamp> StampOfOpenFile(const QFileDevice& file);
 // The stamp of the file that the path names now; nothing when there is none.
 std::optional<FileStamp> StampOfPath(const QString& path);
+
+// Opens the file that the QFile names for unbuffered reading without waiting on it: a named pipe
+// or a device put in a listed file's place would otherwise hold the open until something writes to
+// it. Anything but a regular file is closed again and refused. Throws the read failure (75) naming
+// the path. The open file keeps no name (QFile::fileName is empty afterwards).
+void OpenRegularFileForReading(QFile& file);
 
 // Where the last folder separator of a path lies ("/", and the platform's own), or -1.
 qsizetype LastSeparator(const QString& path);

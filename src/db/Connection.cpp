@@ -135,6 +135,8 @@ Connection::~Connection() {
 }
 
 void Connection::close() {
+    // Prepared statements go back to the session that made them.
+    states_.clear();
     if (mysql_) mysql_close(mysql_);
     mysql_ = nullptr;
     maxAllowedPacket_ = -1;
@@ -189,7 +191,7 @@ void Connection::open(const QString& connectionString) {
     // An empty server means this computer, as it always has.
     const QString host = server.isEmpty() ? kLocalHost : LibraryHostFor(server);
     login.port = port;
-    login.compressed = (options & kCompressedProtocolOption) != 0;
+    login.compressed = (options & kCompressedProtocolOption) != 0 && compressionPays_;
     login.connectTimeout = connectionTimeout_ > 0 ? connectionTimeout_ : kDefaultConnectionTimeout;
     login.commandTimeout = commandTimeout_ > 0 ? commandTimeout_ : kDefaultCommandTimeout;
 
@@ -257,6 +259,34 @@ qint64 Connection::maxAllowedPacket() {
         maxAllowedPacket_ = QByteArray(row[0]).toLongLong();
     }
     return maxAllowedPacket_;
+}
+
+bool Connection::insertReturns() const {
+    unsigned long version = 0;
+    mariadb_get_infov(handle(), MARIADB_CONNECTION_SERVER_VERSION_ID, &version);
+    return mariadb_connection(handle()) && version >= 100500;
+}
+
+void Connection::setAutocommit(bool on) {
+    unsigned int status = 0;
+    mariadb_get_infov(handle(), MARIADB_CONNECTION_SERVER_STATUS, &status);
+    if (((status & SERVER_STATUS_AUTOCOMMIT) != 0) == on) return;
+    if (mysql_autocommit(handle(), on ? 1 : 0) != 0) throw lastFailure();
+}
+
+SessionState* Connection::state(const QString& key) const {
+    const auto found = states_.find(key);
+    return found == states_.end() ? nullptr : found->second.get();
+}
+
+SessionState& Connection::keepState(const QString& key, std::unique_ptr<SessionState> state) {
+    std::unique_ptr<SessionState>& slot = states_[key];
+    slot = std::move(state);
+    return *slot;
+}
+
+void Connection::dropState(const QString& key) {
+    states_.erase(key);
 }
 
 ResultPtr QueryBuffered(Connection& connection, const QString& sql) {

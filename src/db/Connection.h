@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <memory>
 
 #include "app/Failure.h"
@@ -18,6 +19,12 @@ void ProtectSession(MYSQL* mysql, bool overTcp);
 // A failure from the client library's or the server's error number and message. An empty message
 // is described by its number.
 Failure DatabaseFailure(unsigned int number, const char* text);
+
+// What a kind of work learns and prepares once per session and then reuses for every item it
+// handles: prepared statements, what it found out about a table. It goes before the session does.
+struct SessionState {
+    virtual ~SessionState() = default;
+};
 
 // One session with the server, opened from a connection string and the few connection properties
 // the program sets before opening. It is closed when the object goes, so no connection outlives the
@@ -42,6 +49,9 @@ public:
     void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
     // Seconds to wait for the connection to be made.
     void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
+    // Whether the compressed protocol, where the connection string asks for it, pays for the
+    // processor time it costs: bytes that do not shrink are sent as they are.
+    void setCompressionPays(bool pays) { compressionPays_ = pays; }
 
     int mode() const { return mode_; }
     int cursorLocation() const { return cursorLocation_; }
@@ -74,6 +84,20 @@ public:
     // max_allowed_packet, fixed for the life of the session); asked once per session.
     qint64 maxAllowedPacket();
 
+    // Whether the server can give back what an INSERT stored in the same answer (INSERT ...
+    // RETURNING, MariaDB 10.5 and later).
+    bool insertReturns() const;
+
+    // Makes each statement commit on its own (true) or wait for COMMIT or ROLLBACK (false). Asks
+    // the server only when the session is not that way already.
+    void setAutocommit(bool on);
+
+    // The state that the work named by the key keeps on this session, or nothing.
+    SessionState* state(const QString& key) const;
+    // Keeps the state for the life of the session, replacing any under that key.
+    SessionState& keepState(const QString& key, std::unique_ptr<SessionState> state);
+    void dropState(const QString& key);
+
 private:
     MYSQL* mysql_ = nullptr;
     int mode_ = 0;
@@ -81,7 +105,9 @@ private:
     int commandTimeout_ = 0;
     int connectionTimeout_ = 0;
     bool compressed_ = false;
+    bool compressionPays_ = true;
     qint64 maxAllowedPacket_ = -1;
+    std::map<QString, std::unique_ptr<SessionState>> states_;
 };
 
 struct ResultDeleter {

@@ -3,6 +3,7 @@
 #include <mysql.h>
 
 #include <QString>
+#include <QStringList>
 
 #include "app/Failure.h"
 #include "db/Connection.h"
@@ -29,3 +30,7 @@ private:
     MYSQL_STMT* stmt_ = nullptr;
     MYSQL_RES* metadata_ = nullptr;
 };
+
+// Runs a statement whose values travel apart from its text, as parameters, and gives the first row
+// of its result, each column as text (a null string for NULL); empty when there is no row.
+QStringList FirstRowOf(Connection& connection, const QString& sql, const QStringList& values);

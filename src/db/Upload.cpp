@@ -1,5 +1,7 @@
 #include "db/Upload.h"
 
+#include <zlib.h>
+
 #include <QFile>
 #include <algorithm>
 #include <optional>
@@ -7,8 +9,6 @@
 
 #include "app/FileFailure.h"
 #include "app/Platform.h"
-#include "db/ColumnType.h"
-#include "db/Download.h"
 #include "db/Statement.h"
 
 namespace {
@@ -31,48 +31,6 @@ Failure tooLargeFailure(const QString& path, qint64 size, qint64 limit) {
                           .arg(limit));
 }
 
-// Refuses, before anything is sent, a column that would keep something other than the file's bytes
-// without the server saying so: numbers, dates and times, bits, enumerations and sets, geometry and
-// text of fixed length convert or trim a value quietly even in a strict session, and a BINARY(n)
-// column pads a shorter value with zero bytes. Binary and text columns of varying length are left
-// to the server, which refuses in strict mode what they cannot hold.
-void refuseConvertingColumn(Connection& c, const QString& table, const QString& field,
-                            const QString& path, qint64 size) {
-    const PreparedStatement select(c, DownloadStatement(table, field));
-    if (select.fieldCount() == 0) return;
-    const MYSQL_FIELD& column = select.field(0);
-    const bool binary = column.charsetnr == kBinaryCharset;
-    const bool enumOrSet = (column.flags & (ENUM_FLAG | SET_FLAG)) != 0;
-    bool keepsBytes = false;
-    switch (column.type) {
-        case MYSQL_TYPE_TINY_BLOB:
-        case MYSQL_TYPE_MEDIUM_BLOB:
-        case MYSQL_TYPE_LONG_BLOB:
-        case MYSQL_TYPE_BLOB:
-        case MYSQL_TYPE_VARCHAR:
-        case MYSQL_TYPE_VAR_STRING:
-            keepsBytes = !enumOrSet;
-            break;
-        case MYSQL_TYPE_STRING:
-            keepsBytes = binary && !enumOrSet;
-            break;
-        default:
-            break;
-    }
-    if (!keepsBytes)
-        throw Failure(0, QStringLiteral("The column \"%1\" would change the file's bytes (it does "
-                                        "not hold binary data); the file \"%2\" was not stored.")
-                             .arg(field, path));
-    if (column.type == MYSQL_TYPE_STRING && size < static_cast<qint64>(column.length))
-        throw Failure(0, QStringLiteral("The file \"%1\" is %2 bytes, but the column \"%3\" holds "
-                                        "exactly %4 bytes and would fill the rest with zeros; it "
-                                        "was not stored.")
-                             .arg(path)
-                             .arg(size)
-                             .arg(field)
-                             .arg(column.length));
-}
-
 Failure changedFailure(const QString& path) {
     return Failure(Failure::kPathFileAccessError,
                    QStringLiteral("The file \"%1\" changed while it was being uploaded; it was not "
@@ -80,75 +38,87 @@ Failure changedFailure(const QString& path) {
                        .arg(path));
 }
 
+// What the server refused while a file was sent or stored, naming the file, so that a report of it
+// says which file of the run was left out.
+Failure notStored(const Failure& reason, const QString& path) {
+    return Failure(
+        reason.number,
+        QStringLiteral("The file \"%1\" was not stored: %2").arg(path, reason.description));
+}
+
+// The reads of a file disagree with its size: either it changed meanwhile, or it is one whose size
+// the system cannot tell (files of the kernel's report 0 or 4096 and read something else).
+Failure sizeFailure(const QFile& file, const QString& path, const platform::FileStamp& opened) {
+    if (platform::StampOfOpenFile(file) == opened && platform::StampOfPath(path) == opened)
+        return FileFailure(FileAction::Read, path,
+                           QStringLiteral("the system does not tell its size"));
+    return changedFailure(path);
+}
+
+// Whether the open file has no byte left to read.
+bool atEnd(QFile& file, const QString& path) {
+    char extra = 0;
+    const qint64 got = file.read(&extra, 1);
+    if (got < 0) throw FileFailure(FileAction::Read, path, file);
+    return got == 0;
+}
+
 // Reads the file in order into a buffer and sends the buffer as long data whenever it is full, so
-// the bytes reach the server in file order with bounded memory.
+// the bytes reach the server in file order with bounded memory. Keeps the CRC32 of what it sent
+// when the server's copy is to be compared with it.
 class ChunkSender {
 public:
-    ChunkSender(QFile& file, const PreparedStatement& statement, qint64 pieceBytes)
-        : file_(file), statement_(statement), buffer_(static_cast<size_t>(pieceBytes)) {}
+    ChunkSender(QFile& file, const QString& path, const platform::FileStamp& opened,
+                const PreparedStatement& statement, qint64 pieceBytes, bool summing)
+        : file_(file),
+          path_(path),
+          opened_(opened),
+          statement_(statement),
+          buffer_(static_cast<size_t>(pieceBytes)),
+          summing_(summing) {}
 
-    // Reads the next bytes of the file; a file that ends before them has changed.
+    // Reads the next bytes of the file; a file that ends before them disagrees with its size.
     void append(qint64 bytes) {
         while (bytes > 0) {
             if (filled_ == static_cast<qint64>(buffer_.size())) flush();
             const qint64 want = std::min(bytes, static_cast<qint64>(buffer_.size()) - filled_);
             const qint64 got = file_.read(buffer_.data() + filled_, want);
-            if (got < 0) throw FileFailure(FileAction::Read, file_.fileName(), file_);
-            if (got < want) throw changedFailure(file_.fileName());
+            if (got < 0) throw FileFailure(FileAction::Read, path_, file_);
+            if (got < want) throw sizeDisagrees();
             filled_ += got;
             bytes -= got;
         }
     }
 
-    // Whether the file ends where it ended when it was opened.
-    bool atEnd() {
-        char extra = 0;
-        const qint64 got = file_.read(&extra, 1);
-        if (got < 0) throw FileFailure(FileAction::Read, file_.fileName(), file_);
-        return got == 0;
+    // Refuses a file with bytes past the size it had when it was opened.
+    void expectEnd() {
+        if (!atEnd(file_, path_)) throw sizeDisagrees();
     }
 
     void flush() {
         if (filled_ == 0) return;
+        if (summing_)
+            crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(buffer_.data()),
+                           static_cast<size_t>(filled_));
         if (mysql_stmt_send_long_data(statement_.handle(), 0, buffer_.data(),
                                       static_cast<unsigned long>(filled_)) != 0)
-            throw statement_.lastFailure();
+            throw notStored(statement_.lastFailure(), path_);
         filled_ = 0;
     }
 
+    quint32 crc() const { return static_cast<quint32>(crc_); }
+
 private:
+    Failure sizeDisagrees() const { return sizeFailure(file_, path_, opened_); }
+
     QFile& file_;
+    const QString& path_;
+    const platform::FileStamp& opened_;
     const PreparedStatement& statement_;
     std::vector<char> buffer_;
     qint64 filled_ = 0;
-};
-
-// A transaction that holds one row: rolled back unless committed, so a failure anywhere leaves
-// nothing behind.
-class OwnTransaction {
-public:
-    explicit OwnTransaction(Connection& c) : c_(c) {
-        c_.execute(QStringLiteral("START TRANSACTION"));
-    }
-    ~OwnTransaction() {
-        if (committed_) return;
-        try {
-            c_.execute(QStringLiteral("ROLLBACK"));
-        } catch (const Failure&) {
-            // A session that is gone took its transaction with it.
-        }
-    }
-    OwnTransaction(const OwnTransaction&) = delete;
-    OwnTransaction& operator=(const OwnTransaction&) = delete;
-
-    void commit() {
-        c_.execute(QStringLiteral("COMMIT"));
-        committed_ = true;
-    }
-
-private:
-    Connection& c_;
-    bool committed_ = false;
+    bool summing_ = false;
+    uLong crc_ = crc32_z(0, nullptr, 0);
 };
 
 // The first warning that the last statement left, with the server's code and text.
@@ -159,12 +129,99 @@ Failure firstWarning(Connection& c) {
     return Failure(0, QStringLiteral("The server warned about the value, so it was not stored."));
 }
 
-}  // namespace
+// The stored value's length and CRC32, as the INSERT gave them back.
+struct StoredValue {
+    qint64 length = -1;
+    quint32 crc = 0;
+};
 
-QString UploadStatement(const QString& table, const QString& field) {
-    return QStringLiteral("INSERT INTO ") + QuoteIdentifier(table) + QStringLiteral(" (") +
-           QuoteIdentifier(field) + QStringLiteral(") VALUES (?)");
+StoredValue readBack(const PreparedStatement& insert, const QString& path) {
+    MYSQL_STMT* stmt = insert.handle();
+    StoredValue stored;
+    long long length = 0, crc = 0;
+    my_bool nulls[2] = {0, 0};
+    MYSQL_BIND columns[2]{};
+    columns[0].buffer_type = MYSQL_TYPE_LONGLONG;
+    columns[0].buffer = &length;
+    columns[0].is_null = &nulls[0];
+    columns[1].buffer_type = MYSQL_TYPE_LONGLONG;
+    columns[1].buffer = &crc;
+    columns[1].is_null = &nulls[1];
+    // A value the server refuses is refused here, where the answer to the INSERT is read.
+    if (mysql_stmt_bind_result(stmt, columns) != 0 || mysql_stmt_store_result(stmt) != 0)
+        throw notStored(insert.lastFailure(), path);
+    const int fetched = mysql_stmt_fetch(stmt);
+    if (fetched == 1) throw notStored(insert.lastFailure(), path);
+    if (fetched == 0 && !nulls[0] && !nulls[1]) {
+        stored.length = length;
+        stored.crc = static_cast<quint32>(crc);
+    }
+    mysql_stmt_free_result(stmt);
+    return stored;
 }
+
+// One row on its way into the table. Unless it is finished, leaving undoes it: a checked row's
+// transaction is rolled back, and long data the server holds for the statement is dropped, so the
+// next file starts clean. A statement that cannot be reset is forgotten and prepared afresh.
+class PendingRow {
+public:
+    PendingRow(Connection& c, const QString& table, const QString& field, UploadTarget& target)
+        : c_(c), table_(table), field_(field), target_(target) {
+        // A checked row waits for COMMIT; any other commits with its INSERT.
+        c_.setAutocommit(!target.checked());
+    }
+    ~PendingRow() {
+        if (finished_) return;
+        try {
+            if (executed_ && target_.checked()) c_.execute(QStringLiteral("ROLLBACK"));
+        } catch (const Failure&) {
+            // A session that is gone took its transaction with it.
+        }
+        MYSQL_STMT* stmt = target_.insert().handle();
+        if (mysql_stmt_reset(stmt) != 0) UploadTarget::forget(c_, table_, field_);
+    }
+    PendingRow(const PendingRow&) = delete;
+    PendingRow& operator=(const PendingRow&) = delete;
+
+    void execute(const QString& path) {
+        executed_ = true;
+        if (mysql_stmt_execute(target_.insert().handle()) != 0)
+            throw notStored(target_.insert().lastFailure(), path);
+    }
+    void commit(const QString& path) {
+        try {
+            if (target_.checked()) c_.execute(QStringLiteral("COMMIT"));
+        } catch (const Failure& f) {
+            throw notStored(f, path);
+        }
+        finished_ = true;
+    }
+
+private:
+    Connection& c_;
+    const QString& table_;
+    const QString& field_;
+    UploadTarget& target_;
+    bool executed_ = false;
+    bool finished_ = false;
+};
+
+Failure otherBytesFailure(const QString& path, qint64 size, const StoredValue& stored,
+                          const std::optional<Failure>& warning) {
+    const QString what =
+        stored.length < 0 ? QStringLiteral("nothing it could check")
+        : stored.length == size
+            ? QStringLiteral("other bytes of the same length")
+            : QStringLiteral("%1 bytes where the file has %2").arg(stored.length).arg(size);
+    QString text = QStringLiteral(
+                       "The server would have stored %1 for the file \"%2\"; it was "
+                       "not stored.")
+                       .arg(what, path);
+    if (warning) text += QStringLiteral(" The server said: ") + warning->description;
+    return Failure(warning ? warning->number : 0, text);
+}
+
+}  // namespace
 
 void MakeUploadSessionStrict(Connection& c) {
     c.execute(
@@ -179,29 +236,29 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed) {
 
 void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
                       const QString& path, TransferEvents& events) {
-    // Preparing first reports an unknown table or column before the file is touched.
-    const PreparedStatement statement(c, UploadStatement(table, field));
+    // Made on the first file: an unknown table or column is reported before the file is touched.
+    UploadTarget& target = UploadTarget::of(c, table, field);
 
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw FileFailure(FileAction::Read, path, file);
+    platform::OpenRegularFileForReading(file);
     // What the file is now; any difference at the end means it changed while it was read.
     const std::optional<platform::FileStamp> opened = platform::StampOfOpenFile(file);
     if (!opened) throw FileFailure(FileAction::Read, path, file);
     const qint64 size = opened->size;
-    if (size == 0) return;
     const qint64 limit = c.maxAllowedPacket();
     if (size > limit) throw tooLargeFailure(path, size, limit);
-    refuseConvertingColumn(c, table, field, path, size);
+    if (size == 0) {
+        // An empty file adds no row, but one that only says it is empty is not taken for one.
+        if (!atEnd(file, path)) throw sizeFailure(file, path, *opened);
+        return;
+    }
+    target.refuseFor(path, size);
 
-    MYSQL_BIND value{};
-    value.buffer_type = MYSQL_TYPE_LONG_BLOB;
-    if (mysql_stmt_bind_param(statement.handle(), &value) != 0) throw statement.lastFailure();
-
-    OwnTransaction transaction(c);
+    PendingRow row(c, table, field, target);
+    ChunkSender sender(file, path, *opened, target.insert(),
+                       LongDataPieceBytes(limit, c.compressed()), target.readsBack());
     const qint64 wholeChunks = size / kUploadChunkBytes;
     const qint64 remainder = size % kUploadChunkBytes;
-    ChunkSender sender(file, statement, LongDataPieceBytes(limit, c.compressed()));
     if (remainder != 0) sender.append(remainder);
 
     events.progressRange(0, wholeChunks > 1 ? static_cast<int>(wholeChunks) : 1);
@@ -212,14 +269,24 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
         events.progressValue(static_cast<int>(k));
         events.yield();
     }
-    if (!sender.atEnd() || platform::StampOfPath(path) != opened) throw changedFailure(path);
+    sender.expectEnd();
+    if (platform::StampOfPath(path) != opened) throw changedFailure(path);
     sender.flush();
 
-    if (mysql_stmt_execute(statement.handle()) != 0) throw statement.lastFailure();
-    // Strict mode turns a value that does not fit into an error; whatever still only warns is
-    // not trusted to be the file's bytes either.
-    if (mysql_warning_count(c.handle()) != 0) throw firstWarning(c);
-    transaction.commit();
+    row.execute(path);
+    if (target.readsBack()) {
+        const StoredValue stored = readBack(target.insert(), path);
+        if (stored.length != size || stored.crc != sender.crc()) {
+            std::optional<Failure> warning;
+            if (mysql_warning_count(c.handle()) != 0) warning = firstWarning(c);
+            throw otherBytesFailure(path, size, stored, warning);
+        }
+    } else if (target.checked() && mysql_warning_count(c.handle()) != 0) {
+        // Without the stored value to compare, whatever the server warned about is not trusted to
+        // be the file's bytes.
+        throw notStored(firstWarning(c), path);
+    }
+    row.commit(path);
     file.close();
     events.fileStored(path);
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "db/Connection.h"
+#include "db/UploadTarget.h"
 
 // What an upload tells the one who started it: the window moves its progress bar and keeps
 // painting, the tests and the benchmark record or ignore it.
@@ -17,10 +18,6 @@ struct TransferEvents {
 
 // The file is read and appended in pieces of this many bytes.
 constexpr qint64 kUploadChunkBytes = 10240;
-
-// The statement that adds the row: "INSERT INTO `table` (`field`) VALUES (?)" with the same quoting
-// as the download, so the new row gets a value only in the chosen column.
-QString UploadStatement(const QString& table, const QString& field);
 
 // Makes the session refuse a value that its column would cut or convert, instead of storing what
 // is left of it: STRICT_ALL_TABLES is added to the session's sql_mode, the server's other modes
@@ -39,10 +36,21 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed);
 // follows each whole chunk, with a yield before and after it. An empty file adds no row and raises
 // no event. A file larger than the server's max_allowed_packet is refused before any byte is sent.
 //
-// Only a value stored byte for byte is kept: the row is added in a transaction of its own, which
-// is rolled back when the server leaves any warning, and a file shorter than a BINARY(n) column,
-// which the server would pad with zeros, is refused before sending. A file that changes while it is
-// read (it comes up short, has bytes past its size at the start, or is written to or replaced) is
-// refused before the row is added. A failure at any point (thrown as Failure) leaves no row.
+// Only a value stored byte for byte is reported stored. Columns that would convert, trim or pad the
+// bytes are refused before sending (see UploadTarget::refuseFor). Into a binary column of a table
+// without a BEFORE INSERT trigger, in a strict session, the INSERT alone stores the bytes or fails.
+// Where the server could still change them quietly (UploadTarget::checked), the row is added in a
+// transaction and committed only when the stored value's length and CRC32, given back by the
+// INSERT, match what was sent (or, on servers that cannot give them back, when the server left no
+// warning); otherwise it is rolled back and the failure names the file. The prepared statements
+// and what was learnt about the column are kept on the connection for the files that follow.
+//
+// The file is opened without waiting (a named pipe put in its place is refused, not waited on). A
+// file that changes while it is read (it comes up short, has bytes past its size at the start, or
+// is written to or replaced) is refused before the row is added; a file whose reads disagree with
+// its size while it stays unchanged (a file of the kernel's under /proc or /sys) is refused as
+// unreadable. A failure at any point (thrown as Failure) leaves no row; what the server refuses
+// while the file is sent or stored is reported as "The file "<path>" was not stored: <reason>",
+// with the server's number.
 void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
                       const QString& path, TransferEvents& events);

@@ -9,4 +9,5 @@ list(APPEND CORE_SOURCES
     db/ServerAddress.cpp
     db/Statement.cpp
     db/Upload.cpp
+    db/UploadTarget.cpp
 )

@@ -302,8 +302,8 @@ void Form2::PushButton7_Click() {
     worker.atEnd([&] { connection.reset(); });
     // A connection that does not open is reported once and ends the run: every file would only
     // fail the same way, and "Done." would claim a success.
-    if (!steps.runOrStop(108,
-                         [&] { worker.run([&] { connection = OpenUploadConnection(profile); }); }))
+    if (!steps.runOrStop(
+            108, [&] { worker.run([&] { connection = OpenUploadConnection(profile, paths); }); }))
         return setBusy(false);
     WindowTransferEvents events(*ProgressBar1);
     for (const QString& path : paths) {

@@ -36,8 +36,8 @@ TEST_F(OpenersTest, EachOperationsSessionCarriesItsOwnProperties) {
          Connection::kDefaultConnectionTimeout, Connection::kDefaultCommandTimeout, "OFF"},
         {"download", OpenDownloadConnection, 3, Connection::kClientCursor, "5000", "5000", 5000,
          5000, "OFF"},
-        {"upload", OpenUploadConnection, 3, Connection::kServerCursor, "5000", "5000", 5000, 5000,
-         "ON"},
+        {"upload", [](const ConnectionProfile& p) { return OpenUploadConnection(p); }, 3,
+         Connection::kServerCursor, "5000", "5000", 5000, 5000, "ON"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.operation);

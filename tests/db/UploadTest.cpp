@@ -3,10 +3,19 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <vector>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "db/Download.h"
 #include "db/Openers.h"
@@ -288,10 +297,11 @@ TEST_F(UploadTest, ValueThatItsColumnWouldCutOrConvertLeavesNoRowAndTheNextFileI
 }
 
 TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
-    const qint64 size = 100 + 5 * kUploadChunkBytes;
+    // Large enough that a first piece of the value has gone to the server when the file changes.
+    const qint64 size = 100 + 120 * kUploadChunkBytes;
     struct Case {
         const char* name;
-        std::function<void(const QString&)> change;  // at the yield after the first whole chunk
+        std::function<void(const QString&)> change;  // at the yield after the 110th whole chunk
     };
     const Case cases[] = {
         {"grows",
@@ -335,7 +345,7 @@ TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
         }
         RecordedEvents events;
         events.onYield = [&](int n) {
-            if (n == 2) k.change(path);
+            if (n == 2 * 110) k.change(path);
         };
         const Failure f = refused(*c, "files", "data", path, events);
         EXPECT_EQ(f.description, "The file \"" + path +
@@ -343,9 +353,12 @@ TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
             << k.name;
         EXPECT_EQ(rows(), "0") << k.name;
     }
+    // Nothing of the refused files' bytes stays with the statement for the next file.
     RecordedEvents events;
-    UploadFileToBlob(*c, "files", "data", makeFile("steady", size), events);
+    const QString steady = makeFile("steady", size);
+    UploadFileToBlob(*c, "files", "data", steady, events);
     EXPECT_EQ(rows(), "1");
+    EXPECT_EQ(scalar("SELECT SHA2(data, 256) FROM files"), sha256Of(steady));
 }
 
 TEST_F(UploadTest, LongDataPiecesFitTheServersPacketExactly) {
@@ -403,6 +416,225 @@ TEST_F(UploadTest, FileOfTheServersLimitIsStoredAndOneByteMoreIsRefusedClearly) 
     EXPECT_TRUE(f.description.contains("is 1048577 bytes, larger than the 1048576 bytes"))
         << f.description.toStdString();
     EXPECT_EQ(rows(), QString::number(stored));
+}
+
+TEST_F(UploadTest, TextColumnsOfWideCharacterSetsAreRefusedBeforeSendingAndOthersStoreExactly) {
+    exec(
+        "CREATE TABLE texts (v16 VARCHAR(50) CHARACTER SET utf16, t32 TEXT CHARACTER SET utf32, "
+        "u2 TEXT CHARACTER SET ucs2, le MEDIUMTEXT CHARACTER SET utf16le, "
+        "l1 TEXT CHARACTER SET latin1, u8 VARCHAR(50) CHARACTER SET utf8mb4, data BLOB)");
+    const QString abc = dir_.path() + "/abc";
+    {
+        QFile f(abc);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("abc");
+    }
+    struct Case {
+        const char* column;
+        bool stored;
+    };
+    auto c = OpenUploadConnection(profile());
+    auto received = [&] {
+        return RowOn(*c, "SHOW SESSION STATUS LIKE 'Bytes_received'").value(1).toLongLong();
+    };
+    for (const Case& k : {Case{"v16", false}, Case{"t32", false}, Case{"u2", false},
+                          Case{"le", false}, Case{"l1", true}, Case{"u8", true}}) {
+        exec("TRUNCATE texts");
+        RecordedEvents events;
+        const qint64 before = received();
+        if (!k.stored) {
+            const Failure f = refused(*c, "texts", k.column, abc, events);
+            EXPECT_TRUE(f.description.startsWith(QStringLiteral("The column \"%1\" would change "
+                                                                "the file's bytes (its character "
+                                                                "set")
+                                                     .arg(k.column)))
+                << f.description.toStdString();
+            EXPECT_TRUE(events.log.isEmpty()) << k.column;
+            EXPECT_EQ(scalar("SELECT COUNT(*) FROM texts"), "0") << k.column;
+            // The first file also learns about the column; a refusal sends no statement after.
+            const qint64 learning = received() - before;
+            refused(*c, "texts", k.column, abc, events);
+            EXPECT_LT(received() - before, 2 * learning + 100) << k.column;
+        } else {
+            UploadFileToBlob(*c, "texts", k.column, abc, events);
+            EXPECT_EQ(events.log.last(), "stored " + abc);
+            EXPECT_EQ(scalar(QStringLiteral("SELECT HEX(%1) FROM texts").arg(k.column)), "616263");
+        }
+    }
+}
+
+TEST_F(UploadTest, ValueThatATriggerChangesIsRolledBackAndTheNextFileIsStored) {
+    exec("CREATE TABLE guarded (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB)");
+    exec(
+        "CREATE TRIGGER rewrite BEFORE INSERT ON guarded FOR EACH ROW "
+        "IF LENGTH(NEW.data) > 1000 THEN SET NEW.data = 'short!'; "
+        "ELSEIF LENGTH(NEW.data) = 700 THEN SET NEW.data = REPEAT('x', 700); END IF");
+    // Some servers list a trigger only to users who hold the TRIGGER privilege; one without it
+    // cannot take an empty list for a sign that there is none.
+    const QString user = QStringLiteral("tg_%1").arg(database_.right(9));
+    exec(QStringLiteral("CREATE USER '%1'@'%%' IDENTIFIED BY 'pw'").arg(user));
+    exec(QStringLiteral("GRANT SELECT, INSERT ON `%1`.* TO '%2'@'%%'").arg(database_, user));
+    ConnectionProfile limited = profile();
+    limited.user = user;
+    limited.password = "pw";
+    struct Case {
+        QString path;
+        QString kept;
+    };
+    const Case cases[] = {
+        {makeFile("big", 100000), "6 bytes where the file has 100000"},
+        {makeFile("seven", 700), "other bytes of the same length"},
+    };
+    const QString small = makeFile("small", 500);
+    int stored = 0;
+    for (const ConnectionProfile& who : {profile(), limited}) {
+        auto c = OpenUploadConnection(who);
+        for (const Case& k : cases) {
+            RecordedEvents events;
+            const Failure f = refused(*c, "guarded", "data", k.path, events);
+            EXPECT_EQ(f.description, "The server would have stored " + k.kept + " for the file \"" +
+                                         k.path + "\"; it was not stored.");
+            EXPECT_EQ(scalar("SELECT COUNT(*) FROM guarded"), QString::number(stored));
+            UploadFileToBlob(*c, "guarded", "data", small, events);
+            ++stored;
+            EXPECT_EQ(events.log.last(), "stored " + small);
+        }
+    }
+    EXPECT_EQ(
+        scalar("SELECT COUNT(*) FROM guarded WHERE SHA2(data, 256) = '" + sha256Of(small) + "'"),
+        QString::number(stored));
+    exec(QStringLiteral("DROP USER '%1'@'%%'").arg(user));
+}
+
+#ifndef Q_OS_WIN
+TEST_F(UploadTest, NamedPipeOrFileOfUnknownSizeIsRefusedAsUnreadableWithoutWaiting) {
+    const QString pipe = dir_.path() + "/pipe";
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    struct Case {
+        QString path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {pipe, "it is not a regular file"},
+#ifdef Q_OS_LINUX
+        // Kernel files: /proc says 0 bytes, /sys says 4096; both read something else.
+        {"/proc/self/status", "the system does not tell its size"},
+        {"/sys/devices/system/cpu/online", "the system does not tell its size"},
+#endif
+    };
+    auto c = OpenUploadConnection(profile());
+    for (const Case& k : cases) {
+        RecordedEvents events;
+        auto upload = std::async(std::launch::async, [&] {
+            return ExpectFailure([&] { UploadFileToBlob(*c, "files", "data", k.path, events); },
+                                 "stored " + k.path.toStdString());
+        });
+        if (upload.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the upload waits on " << k.path.toStdString();
+            // A writer lets the waiting open go on.
+            const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY);
+            ::close(writer);
+        }
+        const Failure f = upload.get();
+        EXPECT_EQ(f.number, Failure::kPathFileAccessError);
+        EXPECT_EQ(f.description, "The file \"" + k.path + "\" could not be read: " + k.reason);
+        EXPECT_TRUE(events.log.isEmpty());
+    }
+    EXPECT_EQ(rows(), "0");
+    RecordedEvents events;
+    UploadFileToBlob(*c, "files", "data", makeFile("next", 5000), events);
+    EXPECT_EQ(rows(), "1");
+}
+#endif
+
+// The session's statement counters of the given names.
+QMap<QString, qint64> CountersOf(Connection& c, const QStringList& names) {
+    ResultPtr result = QueryBuffered(
+        c, "SHOW SESSION STATUS WHERE Variable_name IN ('" + names.join("','") + "')");
+    QMap<QString, qint64> counters;
+    while (MYSQL_ROW row = mysql_fetch_row(result.get()))
+        counters.insert(QString::fromUtf8(row[0]), QByteArray(row[1]).toLongLong());
+    return counters;
+}
+
+TEST_F(UploadTest, RunPreparesOnceAndSendsOneExecutePerFilePlusACommitWhereItChecks) {
+    exec("CREATE TABLE run (bin VARBINARY(2000), txt TEXT CHARACTER SET latin1)");
+    const QStringList names = {
+        "Com_stmt_prepare", "Com_stmt_execute", "Com_begin",       "Com_commit",
+        "Com_rollback",     "Com_stmt_reset",   "Com_show_status", "Com_stmt_send_long_data",
+        "Questions"};
+    struct Case {
+        const char* column;
+        qint64 tooLong;  // a file the column refuses
+        int commitsPerFile;
+    };
+    for (const Case& k : {Case{"bin", 3000, 0}, Case{"txt", 70000, 1}}) {
+        SCOPED_TRACE(k.column);
+        exec("TRUNCATE run");
+        auto c = OpenUploadConnection(profile());
+        RecordedEvents events;
+        UploadFileToBlob(*c, "run", k.column, makeFile("first", 1000), events);
+        const QMap<QString, qint64> before = CountersOf(*c, names);
+        const QString next = makeFile("next", 1999);
+        UploadFileToBlob(*c, "run", k.column, makeFile("second", 1500), events);
+        const QString tooLong = makeFile(QStringLiteral("long%1").arg(k.tooLong), k.tooLong);
+        const Failure f = refused(*c, "run", k.column, tooLong, events);
+        EXPECT_EQ(f.number, 1406);
+        EXPECT_TRUE(f.description.startsWith("The file \"" + tooLong +
+                                             "\" was not stored: Data too long for column"))
+            << f.description.toStdString();
+        UploadFileToBlob(*c, "run", k.column, next, events);
+        EXPECT_EQ(events.log.last(), "stored " + next);
+        QMap<QString, qint64> spent = CountersOf(*c, names);
+        for (const QString& name : names) spent[name] -= before.value(name);
+        const int checked = k.commitsPerFile;
+        // The refused file costs a reset of the statement's long data, and where it was checked,
+        // the rollback of its transaction. Questions counts every command, long data included,
+        // though only long data goes unanswered.
+        const QMap<QString, qint64> wanted = {{"Com_stmt_prepare", 0},
+                                              {"Com_stmt_execute", 3},
+                                              {"Com_begin", 0},
+                                              {"Com_commit", 2 * checked},
+                                              {"Com_rollback", checked},
+                                              {"Com_stmt_reset", 1},
+                                              {"Com_show_status", 1},
+                                              {"Com_stmt_send_long_data", 3},
+                                              {"Questions", 3 + 3 + 3 * checked + 1}};
+        EXPECT_EQ(spent, wanted);
+        EXPECT_EQ(
+            scalar(QStringLiteral("SELECT COUNT(*) FROM run WHERE %1 IS NOT NULL").arg(k.column)),
+            "3");
+    }
+}
+
+TEST_F(UploadTest, CompressionIsUsedOnlyWhenASampleOfTheFilesShrinks) {
+    const QString random = makeFile("random", 200000);
+    const QString text = dir_.path() + "/text";
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 4000; ++i)
+            f.write(QStringLiteral("%1 INFO request %2 served in %3 ms\n")
+                        .arg(i)
+                        .arg(i * 7919 % 10007)
+                        .arg(i % 97)
+                        .toUtf8());
+    }
+    struct Case {
+        QStringList files;
+        bool compressed;
+    };
+    const Case cases[] = {
+        {{text}, true},
+        {{random}, false},
+        {{random, random, text}, false},
+        {{dir_.path() + "/missing", text}, true},
+        {{}, true},
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(CompressionPays(k.files), k.compressed) << k.files.join(",").toStdString();
+        EXPECT_EQ(OpenUploadConnection(profile(), k.files)->compressed(), k.compressed);
+    }
 }
 
 }  // namespace

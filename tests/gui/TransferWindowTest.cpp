@@ -415,7 +415,8 @@ TEST_F(TransferTest, AFileTheColumnRefusesIsReportedReadablyAndTheRunGoesOn) {
     // report shows a bounded line of printable characters.
     QByteArray picture("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
     picture += Pattern(5000);
-    form->ListView1->appendPath(writeFile("picture.png", picture));
+    const QString picturePath = writeFile("picture.png", picture);
+    form->ListView1->appendPath(picturePath);
     form->ListView1->appendPath(writeFile("number.txt", "42"));
     exec("ALTER TABLE pics ADD COLUMN caption VARCHAR(6000) CHARACTER SET utf8mb4");
     login->PushButton3_Click();  // lists the new column
@@ -427,7 +428,9 @@ TEST_F(TransferTest, AFileTheColumnRefusesIsReportedReadablyAndTheRunGoesOn) {
     const QString where = "\r\nin Tarnwick2021/08/31.Form2.PushButton7_Click at line 110\r\r";
     ASSERT_TRUE(report.contains(where)) << report.toStdString();
     const QString description = report.left(report.indexOf(where));
-    EXPECT_TRUE(description.startsWith("Incorrect string value: '")) << description.toStdString();
+    EXPECT_TRUE(description.startsWith("The file \"" + picturePath +
+                                       "\" was not stored: Incorrect string value: '"))
+        << description.toStdString();
     EXPECT_LE(description.size(), 403);
     for (QChar c : description) EXPECT_TRUE(c.isPrint()) << int(c.unicode());
     EXPECT_EQ(dialogs.shownTexts().mid(1), (QStringList{"File Stored", "Done."}));

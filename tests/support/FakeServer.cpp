@@ -184,7 +184,9 @@ public:
         return SSL_accept(ssl_) == 1;
     }
 #else
-    bool startTls() { return false; }
+    bool startTls() {
+        return false;
+    }
 #endif
 
     std::optional<QByteArray> read() {
@@ -212,8 +214,8 @@ public:
                 continue;
             }
 #endif
-            const int n = static_cast<int>(
-                ::send(fd_, out.constData() + done, static_cast<int>(out.size() - done), kSendFlags));
+            const int n = static_cast<int>(::send(fd_, out.constData() + done,
+                                                  static_cast<int>(out.size() - done), kSendFlags));
             if (n <= 0) return false;
             done += n;
         }
