@@ -18,6 +18,7 @@
 #include "db/ColumnType.h"
 #include "files/UploadList.h"
 #include "gui/GuiSupport.h"
+#include "gui/MainWindowTest.h"
 #include "mainwindow/Form2.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
@@ -34,27 +35,8 @@ QByteArray Pattern(int size) {
     return bytes;
 }
 
-class TransferTest : public DatabaseTest {
+class TransferTest : public MainWindowTest {
 protected:
-    void SetUp() override {
-        DatabaseTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB, note TEXT)");
-        login = std::make_unique<Form1>(dialogs, folder.environment());
-        form = &PressNext(*login, profile());
-        dialogs.clear();
-    }
-    void choose(QListWidget* tables, QListWidget* fields, const QString& table,
-                const QString& field) {
-        tables->setCurrentRow(Items(tables).indexOf(table));
-        fields->setCurrentRow(Items(fields).indexOf(field));
-    }
-    QString writeFile(const QString& name, const QByteArray& bytes) {
-        QFile file(files.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
-    }
     bool buttonsEnabled() const {
         for (const QPushButton* b : {form->PushButton1, form->PushButton2, form->PushButton3,
                                      form->PushButton4, form->PushButton5, form->PushButton7})
@@ -71,13 +53,6 @@ protected:
         ASSERT_FALSE(id.isEmpty());
         exec("KILL " + id);
     }
-
-    SettingsSandbox settings;
-    ProgramFolderSandbox folder;
-    ScriptedDialogs dialogs;
-    QTemporaryDir files;
-    std::unique_ptr<Form1> login;
-    Form2* form = nullptr;
 };
 
 TEST_F(TransferTest, TheDownloadChecksItsInputsInOrderBeforeConnecting) {

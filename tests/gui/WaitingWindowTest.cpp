@@ -20,6 +20,7 @@
 #include "app/Form1.h"
 #include "files/UploadList.h"
 #include "gui/GuiSupport.h"
+#include "gui/MainWindowTest.h"
 #include "mainwindow/Form2.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
@@ -56,16 +57,8 @@ private:
     std::thread thread_;
 };
 
-class WaitingWindowTest : public DatabaseTest {
+class WaitingWindowTest : public MainWindowTest {
 protected:
-    void SetUp() override {
-        DatabaseTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB)");
-        login = std::make_unique<Form1>(dialogs, folder.environment());
-        form = &PressNext(*login, profile());
-        dialogs.clear();
-    }
     void TearDown() override {
         SetProgramEnding({});
         DatabaseTest::TearDown();
@@ -76,29 +69,12 @@ protected:
         p.port = QString::number(relay.port());
         return p;
     }
-    QString writeFile(const QString& name, const QByteArray& bytes) {
-        QFile file(files.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
-    }
     void chooseDownload() {
-        form->List1->setCurrentRow(Items(form->List1).indexOf("pics"));
-        form->List2->setCurrentRow(Items(form->List2).indexOf("data"));
+        choose(form->List1, form->List2, "pics", "data");
         form->Text1->setText(files.path());
         form->Text3->setText("bin");
     }
-    void chooseUpload() {
-        form->List4->setCurrentRow(Items(form->List4).indexOf("pics"));
-        form->List3->setCurrentRow(Items(form->List3).indexOf("data"));
-    }
-
-    SettingsSandbox settings;
-    ProgramFolderSandbox folder;
-    ScriptedDialogs dialogs;
-    QTemporaryDir files;
-    std::unique_ptr<Form1> login;
-    Form2* form = nullptr;
+    void chooseUpload() { choose(form->List4, form->List3, "pics", "data"); }
 };
 
 TEST_F(WaitingWindowTest, ClosingEndsTheProgramAtOnceWhateverTheWindowWaitsFor) {

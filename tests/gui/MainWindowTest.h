@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/Form1.h"
+#include "gui/GuiSupport.h"
+#include "mainwindow/Form2.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestServer.h"
+
+// The main window on a fresh test database holding the table "pics" (an id, the binary column
+// "data" and the text column "note"), opened by "Next >", with a folder for the test's files.
+class MainWindowTest : public DatabaseTest {
+protected:
+    void SetUp() override {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB, note TEXT)");
+        login = std::make_unique<Form1>(dialogs, folder.environment());
+        form = &PressNext(*login, profile());
+        dialogs.clear();
+    }
+    void choose(QListWidget* tables, QListWidget* fields, const QString& table,
+                const QString& field) {
+        tables->setCurrentRow(Items(tables).indexOf(table));
+        fields->setCurrentRow(Items(fields).indexOf(field));
+    }
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(files.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs dialogs;
+    QTemporaryDir files;
+    std::unique_ptr<Form1> login;
+    Form2* form = nullptr;
+};
