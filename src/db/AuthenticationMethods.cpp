@@ -1,6 +1,15 @@
 #include "db/AuthenticationMethods.h"
 
 #include <errmsg.h>
+
+#ifdef _WIN32
+// The plug-in interface names Windows handles without including their declarations; winsock2.h
+// comes before windows.h, which would bring the older socket declarations.
+#include <winsock2.h>
+
+#include <windows.h>
+#endif
+
 #include <mysql/plugin_auth.h>
 
 #include <QByteArray>

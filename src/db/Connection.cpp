@@ -262,7 +262,8 @@ qint64 Connection::maxAllowedPacket() {
 }
 
 bool Connection::insertReturns() const {
-    unsigned long version = 0;
+    // The library writes a size_t here, which is wider than unsigned long on Windows.
+    size_t version = 0;
     mariadb_get_infov(handle(), MARIADB_CONNECTION_SERVER_VERSION_ID, &version);
     return mariadb_connection(handle()) && version >= 100500;
 }

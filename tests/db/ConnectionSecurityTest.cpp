@@ -128,7 +128,7 @@ TEST_F(ConnectionSecurityTest, EveryMethodOfThePrivateServerStillLogsInOverTls) 
         Connection connection;
         EXPECT_NO_THROW(connection.open(BuildConnectionString(p, false))) << c.user.toStdString();
         if (connection.isOpen()) {
-            EXPECT_FALSE(connection.tlsCipher().isEmpty()) << c.user.toStdString();
+            EXPECT_FALSE(SessionStatus(connection, "Ssl_cipher").isEmpty()) << c.user.toStdString();
             EXPECT_EQ(RowOn(connection, "SELECT CURRENT_USER()").value(0), c.user + "@%");
         }
         exec(QStringLiteral("DROP USER '%1'@'%'").arg(c.user));

@@ -35,6 +35,10 @@ int pollSocket(pollfd* p, int timeoutMs) {
 void closeSocket(Socket s) {
     ::closesocket(s);
 }
+void setReadTimeout(Socket s, int seconds) {
+    const DWORD wait = static_cast<DWORD>(seconds) * 1000;
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+}
 #else
 constexpr int kSendFlags = MSG_NOSIGNAL;
 int pollSocket(pollfd* p, int timeoutMs) {
@@ -42,6 +46,10 @@ int pollSocket(pollfd* p, int timeoutMs) {
 }
 void closeSocket(Socket s) {
     ::close(s);
+}
+void setReadTimeout(Socket s, int seconds) {
+    const timeval wait{seconds, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
 }
 #endif
 
@@ -323,8 +331,7 @@ void FakeServer::serve() {
         if (client == kNoSocket) continue;
         ++connections_;
         // A client that stops talking is given up after a few seconds.
-        timeval wait{5, 0};
-        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        setReadTimeout(client, 5);
         talk(client);
         closeSocket(client);
     }
