@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/Steps.h"
+#include "core/Steps.h"
 #include "files/AddFolderTree.h"
 
 namespace {

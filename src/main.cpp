@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "app/CommandLine.h"
-#include "app/Dialogs.h"
-#include "app/Form1.h"
+#include "core/CommandLine.h"
+#include "ui/Dialogs.h"
+#include "ui/login/Form1.h"
 
 int main(int argc, char** argv) {
     // "--version" and "--help" are answered before the application object exists, so that they

@@ -1,6 +1,6 @@
 #include "db/ColumnType.h"
 
-#include "app/AppInfo.h"
+#include "core/AppInfo.h"
 
 namespace {
 int bySign(const MYSQL_FIELD& f, int signedType, int unsignedType) {

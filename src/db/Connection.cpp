@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "app/Platform.h"
+#include "core/platform/ServerLink.h"
 #include "db/AuthenticationMethods.h"
 #include "db/ConnectionString.h"
 #include "db/ServerAddress.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <memory>
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 // Sets the protections every session of the program has on a handle not yet connected: no files
 // sent at the server's request, only authentication methods that keep the password from the

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/Platform.h"
+#include "core/platform/Paths.h"
+#include "core/platform/StagedFile.h"
 #include "db/Statement.h"
 
 void DownloadStop::discard() {

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <vector>
 
-#include "app/Platform.h"
+#include "core/platform/FileSystem.h"
 #include "db/Upload.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 namespace {
 

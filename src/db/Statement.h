@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "db/Connection.h"
 
 // A server-side prepared statement that lives as long as the object, so every way out of a

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/FileFailure.h"
-#include "app/Platform.h"
+#include "core/FileFailure.h"
+#include "core/platform/FileSystem.h"
 #include "db/Statement.h"
 
 namespace {

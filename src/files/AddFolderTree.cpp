@@ -1,7 +1,8 @@
 #include "files/AddFolderTree.h"
 
-#include "app/PathUtils.h"
-#include "app/Platform.h"
+#include "core/PathUtils.h"
+#include "core/platform/FileSystem.h"
+#include "core/platform/Paths.h"
 #include "files/FileListing.h"
 #include "files/FolderList.h"
 #include "files/FolderScan.h"

@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-#include "app/Steps.h"
+#include "core/Steps.h"
 #include "files/ScanFileSystem.h"
 
 // The line numbers under which a folder add's steps are reported by the handler that runs it.

@@ -1,7 +1,9 @@
 #include "files/FileListing.h"
 
-#include "app/PathUtils.h"
-#include "app/Platform.h"
+#include "core/PathUtils.h"
+#include "core/platform/FileSystem.h"
+#include "core/platform/Names.h"
+#include "core/platform/Paths.h"
 
 QStringList ListFiles(const QString& folder, const QString& pattern) {
     QString prefix = folder;

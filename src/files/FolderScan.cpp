@@ -1,5 +1,8 @@
 #include "files/FolderScan.h"
 
+#include "core/platform/Names.h"
+#include "core/platform/Paths.h"
+
 #include <QSet>
 #include <utility>
 #include <vector>

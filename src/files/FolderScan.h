@@ -5,8 +5,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/Failure.h"
-#include "app/Steps.h"
+#include "core/Failure.h"
+#include "core/Steps.h"
 #include "files/FolderList.h"
 #include "files/ScanFileSystem.h"
 

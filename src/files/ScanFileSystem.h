@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/Platform.h"
+#include "core/platform/FileSystem.h"
 
 // The file system as the folder scan sees it: what a path is, and which sub-folders a folder has.
 // The scan runs on the real one; another one can stand in its way, for example to make a folder

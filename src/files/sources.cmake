@@ -4,7 +4,3 @@ list(APPEND CORE_SOURCES
     files/FolderScan.cpp
     files/ScanFileSystem.cpp
 )
-list(APPEND UI_SOURCES
-    files/AddFiles.cpp
-    files/UploadList.cpp
-)

@@ -9,7 +9,7 @@
 #include <QtEndian>
 #include <cstdio>
 
-#include "app/AppIconShapes.h"
+#include "ui/AppIconShapes.h"
 
 namespace {
 bool writeFile(const QString& path, const QByteArray& bytes) {

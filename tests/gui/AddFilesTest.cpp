@@ -5,14 +5,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "app/AppInfo.h"
-#include "app/Settings.h"
-#include "files/AddFiles.h"
-#include "files/UploadList.h"
+#include "core/AppInfo.h"
+#include "core/Settings.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StagedFileSystem.h"
 #include "support/TestServer.h"
+#include "ui/main/AddFiles.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

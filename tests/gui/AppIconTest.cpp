@@ -3,8 +3,8 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
-#include "app/AppIconShapes.h"
-#include "app/WindowSetup.h"
+#include "ui/AppIconShapes.h"
+#include "ui/WindowSetup.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/Form1.h"
-#include "files/UploadList.h"
 #include "gui/GuiSupport.h"
-#include "mainwindow/Form2.h"
-#include "mainwindow/TableLists.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
+#include "ui/main/TableLists.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

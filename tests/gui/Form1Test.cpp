@@ -8,15 +8,15 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/Dialogs.h"
-#include "app/Form1.h"
-#include "app/Settings.h"
-#include "app/WindowSetup.h"
+#include "core/Settings.h"
 #include "gui/GuiSupport.h"
-#include "mainwindow/Form2.h"
 #include "support/FakeServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
+#include "ui/Dialogs.h"
+#include "ui/WindowSetup.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
 
 namespace {
 

@@ -10,16 +10,16 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/Form1.h"
-#include "app/PathUtils.h"
-#include "app/Settings.h"
-#include "app/WindowSetup.h"
-#include "files/UploadList.h"
+#include "core/PathUtils.h"
+#include "core/Settings.h"
 #include "gui/GuiSupport.h"
-#include "mainwindow/Form2.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
+#include "ui/WindowSetup.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

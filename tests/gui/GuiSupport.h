@@ -14,9 +14,9 @@
 #include <cstdlib>
 #include <functional>
 
-#include "app/Form1.h"
-#include "app/ProgramEnd.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
+#include "ui/ProgramEnd.h"
+#include "ui/login/Form1.h"
 
 // A mouse move with no button held, delivered to the widget as the platform would deliver it:
 // through the application, so Qt's own rules of which widget hears it apply.

@@ -5,12 +5,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "app/Form1.h"
-#include "files/UploadList.h"
 #include "gui/GuiSupport.h"
-#include "mainwindow/Form2.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

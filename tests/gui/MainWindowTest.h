@@ -5,11 +5,11 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/Form1.h"
 #include "gui/GuiSupport.h"
-#include "mainwindow/Form2.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
 
 // The main window on a fresh test database holding the table "pics" (an id, the binary column
 // "data" and the text column "note"), opened by "Next >", with a folder for the test's files.

@@ -14,16 +14,16 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/Form1.h"
 #include "db/ColumnType.h"
-#include "files/UploadList.h"
 #include "gui/GuiSupport.h"
 #include "gui/MainWindowTest.h"
-#include "mainwindow/Form2.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StallingRelay.h"
 #include "support/TestServer.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

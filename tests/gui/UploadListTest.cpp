@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "app/PathUtils.h"
-#include "app/Platform.h"
-#include "files/UploadList.h"
+#include "core/PathUtils.h"
+#include "core/platform/Paths.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

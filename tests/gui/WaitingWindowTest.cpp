@@ -16,16 +16,16 @@
 #include <mutex>
 #include <thread>
 
-#include "app/Dialogs.h"
-#include "app/Form1.h"
-#include "files/UploadList.h"
 #include "gui/GuiSupport.h"
 #include "gui/MainWindowTest.h"
-#include "mainwindow/Form2.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StallingRelay.h"
 #include "support/TestServer.h"
+#include "ui/Dialogs.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

@@ -9,16 +9,16 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/Controls.h"
-#include "app/Form1.h"
-#include "app/Settings.h"
-#include "files/UploadList.h"
+#include "core/Settings.h"
 #include "gui/GuiSupport.h"
-#include "mainwindow/Form2.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StagedFileSystem.h"
 #include "support/TestServer.h"
+#include "ui/Controls.h"
+#include "ui/login/Form1.h"
+#include "ui/main/Form2.h"
+#include "ui/main/UploadList.h"
 
 namespace {
 

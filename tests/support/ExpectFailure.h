@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 // The failure that the call ends with. A call that goes through fails the test with the words
 // given and gives a failure numbered -1 without a description.

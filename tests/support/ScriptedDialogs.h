@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 // Records every dialog the program opens and answers from queues set up by the test. An empty
 // queue answers as a cancel.

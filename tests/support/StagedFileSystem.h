@@ -5,7 +5,7 @@
 #include <functional>
 #include <map>
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "files/ScanFileSystem.h"
 
 // The real file system with changes staged by a test: folders whose listing fails (after giving

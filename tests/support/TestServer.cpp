@@ -7,7 +7,7 @@
 #include <QStandardPaths>
 #include <cstdlib>
 
-#include "app/Platform.h"
+#include "core/platform/SettingsStore.h"
 
 std::optional<TestServer> TestServer::fromEnvironment() {
     const QString host = qEnvironmentVariable("VANTRELLE_TEST_HOST");

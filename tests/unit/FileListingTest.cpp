@@ -12,7 +12,8 @@
 #endif
 
 #include "TempTree.h"
-#include "app/Platform.h"
+#include "core/platform/FileSystem.h"
+#include "core/platform/Names.h"
 #include "files/FileListing.h"
 
 namespace {

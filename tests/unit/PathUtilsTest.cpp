@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "TempTree.h"
-#include "app/Failure.h"
-#include "app/PathUtils.h"
+#include "core/Failure.h"
+#include "core/PathUtils.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <windows.h>
 #endif
 
-#include "app/FileFailure.h"
-#include "app/Steps.h"
+#include "core/FileFailure.h"
+#include "core/Steps.h"
 #include "support/ScriptedDialogs.h"
 
 namespace {

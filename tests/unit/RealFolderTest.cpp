@@ -5,7 +5,7 @@
 #include <QFileInfo>
 
 #include "TempTree.h"
-#include "app/Platform.h"
+#include "core/platform/ProgramFolders.h"
 
 namespace {
 

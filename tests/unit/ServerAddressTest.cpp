@@ -2,7 +2,7 @@
 
 #include <future>
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "db/ServerAddress.h"
 #include "support/ExpectFailure.h"
 

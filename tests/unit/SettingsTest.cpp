@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "support/TestServer.h"
 
 namespace {

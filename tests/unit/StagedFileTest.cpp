@@ -12,7 +12,8 @@
 #include <cstring>
 #include <utility>
 
-#include "app/Platform.h"
+#include "core/platform/Paths.h"
+#include "core/platform/StagedFile.h"
 #include "support/ExpectFailure.h"
 #include "support/Files.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/AppInfo.h"
-#include "app/Steps.h"
+#include "core/AppInfo.h"
+#include "core/Steps.h"
 #include "support/ScriptedDialogs.h"
 
 namespace {

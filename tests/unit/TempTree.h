@@ -7,7 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "app/Platform.h"
+#include "core/platform/Paths.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

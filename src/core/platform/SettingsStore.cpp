@@ -1,0 +1,50 @@
+#include "core/platform/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace platform {
+
+namespace {
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+}
+
+QString SettingsStoreLocation(const QString& appName) {
+#ifdef Q_OS_WIN
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + appName;
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           appName + QStringLiteral(".ini");
+#endif
+}
+
+std::unique_ptr<QSettings> OpenSettingsStore(const QString& appName, bool forWriting) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(forWriting);
+    return std::make_unique<QSettings>(SettingsStoreLocation(appName), QSettings::NativeFormat);
+#else
+    const QString path = SettingsStoreLocation(appName);
+    if (forWriting && !QFileInfo::exists(path)) {
+        // Created empty and private before the first write, so the values are never readable by
+        // others, not even for a moment. QSettings keeps a file's permissions when it rewrites it.
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly)) file.close();
+    }
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+#endif
+}
+
+void RestrictSettingsStore(const QSettings& store) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(store);
+#else
+    QFile file(store.fileName());
+    if (file.exists() && file.permissions() != kOwnerOnly) file.setPermissions(kOwnerOnly);
+#endif
+}
+
+}  // namespace platform

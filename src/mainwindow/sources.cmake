@@ -1,6 +1,0 @@
-list(APPEND UI_SOURCES
-    mainwindow/Form2.cpp
-    mainwindow/ListClick.cpp
-    mainwindow/TableLists.cpp
-    mainwindow/WorkerThread.cpp
-)

@@ -1,0 +1,85 @@
+#include "ui/Controls.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QStylePainter>
+
+#include "ui/WindowSetup.h"
+
+namespace {
+// A push button that the pointer does not light up: hovering changes the pointer only, never a
+// colour, whatever the widget style or a skin would draw for a button under the pointer.
+class PushButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_MouseOver;
+        painter.drawControl(QStyle::CE_PushButton, option);
+    }
+};
+
+// A frame whose inside shows the frame's own background colour. The style's group-box panel is
+// tinted, which turns a white window's frame and the labels in it light grey; a skinned window
+// keeps what its style sheet draws.
+class Frame final : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!window()->styleSheet().isEmpty()) return QGroupBox::paintEvent(event);
+        QStylePainter painter(this);
+        QStyleOptionGroupBox option;
+        initStyleOption(&option);
+        const QRect frame =
+            style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, this);
+        option.subControls &= ~QStyle::SC_GroupBoxFrame;
+        painter.drawComplexControl(QStyle::CC_GroupBox, option);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    }
+};
+
+template <class Control>
+Control* placed(Control* control, QRect geometry, double pointSize) {
+    control->setGeometry(geometry);
+    control->setFont(ArialFont(pointSize, true));
+    return control;
+}
+}  // namespace
+
+QGroupBox* MakeFrame(QWidget* parent, const QString& caption, QRect geometry) {
+    return placed(new Frame(caption, parent), geometry, 9);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& caption, QRect geometry) {
+    QLabel* label = placed(new QLabel(caption, parent), geometry, 9);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLineEdit* MakeTextBox(QWidget* parent, QRect geometry) {
+    return placed(new QLineEdit(parent), geometry, 9);
+}
+
+QListWidget* MakeListBox(QWidget* parent, QRect geometry) {
+    QListWidget* list = placed(new QListWidget(parent), geometry, 9);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    return list;
+}
+
+QPushButton* MakePushButton(QWidget* parent, const QString& caption, QRect geometry) {
+    QPushButton* button = placed(new PushButton(caption, parent), geometry, 11.25);
+    button->setAutoDefault(false);
+    return button;
+}

@@ -1,0 +1,3 @@
+list(APPEND UI_SOURCES
+    ui/login/Form1.cpp
+)

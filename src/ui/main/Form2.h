@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QWidget>
+
+#include "ui/WindowPointer.h"
+
+class ChangeHandlers;
+class Dialogs;
+class Form1;
+class HoverRules;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class UploadList;
+
+// The main window: the Upload frame (the file list, the target table and column, "Start
+// Uploading") and the Download frame (the source table and column, the remembered destination,
+// prefix and extension, "Start Saving Blob/Image As Local File"), with the upload's progress bar
+// and the way back to the login window. It reads the connection profile from the login window at
+// each operation.
+class Form2 : public QWidget {
+public:
+    Form2(Dialogs& dialogs, Form1& login);
+    ~Form2() override;
+
+    void Form_Load();
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton7_Click();
+    void List1_Click();
+    void List4_Click();
+
+    // Shows the window, centred the first time.
+    void showWindow();
+    WindowPointer& pointer() { return pointer_; }
+    // True while a download, an upload or a folder add runs.
+    bool isBusy() const { return busyDepth_ > 0; }
+
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    UploadList* ListView1 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label8 = nullptr;
+    QListWidget* List1 = nullptr;
+    QListWidget* List2 = nullptr;
+    QListWidget* List3 = nullptr;
+    QListWidget* List4 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QString& procedure);
+    // The hourglass and the action buttons around a run, so that no second run can start inside
+    // the first one while it lets the event loop turn. Each setBusy(true) is matched by a
+    // setBusy(false).
+    void setBusy(bool busy);
+
+    Dialogs& dialogs_;
+    Form1& login_;
+    WindowPointer pointer_;
+    HoverRules* hover_ = nullptr;
+    ChangeHandlers* changes_ = nullptr;
+    bool shownBefore_ = false;
+    int busyDepth_ = 0;
+    QWidget* focusBeforeBusy_ = nullptr;  // the action button that had the focus when a run began
+};
