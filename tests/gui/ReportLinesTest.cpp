@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include "gui/GuiSupport.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
@@ -142,6 +146,34 @@ TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
         c.act(login);
         EXPECT_EQ(ReportPlaces(dialogs), c.want);
     }
+}
+
+// A skin file that exists but cannot be read fails the skin's step of the start-up, and the load
+// goes on with the next step.
+TEST(ReportLines, ASkinThatCannotBeReadIsReportedAtItsStep) {
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    folder.addSkin("QWidget { }");
+    const QString skin = folder.path() + "/x/o.cjs";
+#ifdef Q_OS_WIN
+    // Held open without sharing, the file cannot be opened by anyone else.
+    const HANDLE held = CreateFileW(reinterpret_cast<const wchar_t*>(skin.utf16()), GENERIC_READ, 0,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+#else
+    // A regular file that nobody may read, the system's administrator included.
+    ASSERT_TRUE(QFile::remove(skin));
+    ASSERT_TRUE(QFile::link("/proc/sys/vm/drop_caches", skin));
+#endif
+    ScriptedDialogs dialogs;
+    Form1 login(dialogs, folder.environment());
+    login.Form_Load();
+#ifdef Q_OS_WIN
+    CloseHandle(held);
+#endif
+    EXPECT_EQ(ReportPlaces(dialogs), QStringList{"Form1.Form_Load at line 100"});
+    EXPECT_EQ(login.windowTitle(), "Vantrelle");
+    EXPECT_EQ(login.Text1->text(), "localhost");
 }
 
 class ServerReportLines : public DatabaseTest {

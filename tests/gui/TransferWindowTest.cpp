@@ -6,12 +6,15 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
+#include <QWindow>
 #include <functional>
 
 #include "db/ColumnType.h"
@@ -160,6 +163,17 @@ protected:
     bool fileWritten(int n) const {
         return QFile::exists(files.filePath(QStringLiteral("v%1.bin").arg(n)));
     }
+    // Drops a file on the upload list the way the window system delivers a drop: to the window,
+    // which hands it to the widget under the point.
+    void dropOnList(const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        const QPoint at = form->ListView1->viewport()->mapTo(form, QPoint(5, 5));
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &drop);
+    }
 };
 
 // Counts the paint events that a widget receives.
@@ -178,6 +192,8 @@ TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
     const int tableRow = form->List1->currentRow();
     PaintCounter counter;
     form->installEventFilter(&counter);
+    QTemporaryDir elsewhere;
+    const QString dropped = MakeEmptyFile(elsewhere.path(), "dropped.txt");
     bool busy = false;
     int paintsAtInput = -1;
     whenReady(
@@ -196,6 +212,7 @@ TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
                 QCoreApplication::postEvent(
                     list, new QMouseEvent(type, QPointF(at), QPointF(list->mapToGlobal(at)),
                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            dropOnList(dropped);
             form->update();
         });
     whenReady([&] { return paintsAtInput >= 0 && counter.paints > paintsAtInput; },
@@ -210,6 +227,11 @@ TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
     EXPECT_EQ(settings.storedValues(), stored);
     expectWholeFilesFromTheFirst(1000);
     EXPECT_EQ(written().size(), 3);
+    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    // The same drop once the download has ended is taken; the list adds it from the event loop.
+    dropOnList(dropped);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->ListView1->topLevelItemCount(), 1);
     EXPECT_TRUE(buttonsEnabled());
 }
 
