@@ -62,15 +62,23 @@ QString QtDialogs::inputBox(const QString& prompt, const QString& title,
     return RunBox(box) == QDialog::Accepted ? box.textValue() : QString();
 }
 
+// The file and folder dialogs run as the other boxes do, so that closing a window ends the program
+// also while one of them is open. Where the system's own dialog cannot be shown without being
+// modal, Qt's is shown.
 QStringList QtDialogs::openFiles(QWidget* owner, const QString& title, const QStringList& filters) {
-    return QFileDialog::getOpenFileNames(owner, title, QString(),
-                                         filters.join(QStringLiteral(";;")));
+    QFileDialog box(owner, title, QString(), filters.join(QStringLiteral(";;")));
+    box.setFileMode(QFileDialog::ExistingFiles);
+    return RunBox(box) == QDialog::Accepted ? box.selectedFiles() : QStringList();
 }
 
 QString QtDialogs::browseForFolder(QWidget* owner, const QString& prompt, const QString& start) {
-    const QString chosen = QFileDialog::getExistingDirectory(owner, prompt, start);
-    if (chosen.isEmpty()) return QString();
-    return QDir::toNativeSeparators(QDir::cleanPath(chosen));
+    QFileDialog box(owner, prompt, start);
+    box.setFileMode(QFileDialog::Directory);
+    box.setOption(QFileDialog::ShowDirsOnly);
+    const QStringList chosen =
+        RunBox(box) == QDialog::Accepted ? box.selectedFiles() : QStringList();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) return QString();
+    return QDir::toNativeSeparators(QDir::cleanPath(chosen.first()));
 }
 
 void QtDialogs::openInBrowser(const QString& address) {
