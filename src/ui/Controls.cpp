@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegion>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QStylePainter>
@@ -43,8 +44,14 @@ protected:
         initStyleOption(&option);
         const QRect frame =
             style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, this);
+        // Where the style puts the caption across the frame's top line, as Windows' does, the line
+        // stops short of it.
+        const QRect caption =
+            style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, this);
         option.subControls &= ~QStyle::SC_GroupBoxFrame;
         painter.drawComplexControl(QStyle::CC_GroupBox, option);
+        if (caption.top() < frame.top() && caption.bottom() > frame.top())
+            painter.setClipRegion(QRegion(rect()).subtracted(caption.adjusted(-2, 0, 2, 0)));
         painter.setPen(palette().color(QPalette::Mid));
         painter.drawRect(frame.adjusted(0, 0, -1, -1));
     }
