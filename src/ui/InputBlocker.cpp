@@ -6,8 +6,15 @@
 
 bool InputBlocker::isAllowed(QObject* watched) const {
     if (!allowed_) return false;
-    if (watched->isWidgetType()) return static_cast<QWidget*>(watched)->window() == allowed_;
-    return watched == allowed_->windowHandle();
+    // A popup takes all input while it is up: the lists of a box's combo boxes, its completions,
+    // its context menus. Only the box can have opened one, since every other window takes no
+    // input, and one that took none in turn would hold the box for ever.
+    if (watched->isWidgetType()) {
+        const QWidget* window = static_cast<QWidget*>(watched)->window();
+        return window == allowed_ || window->windowType() == Qt::Popup;
+    }
+    const auto* window = static_cast<QWindow*>(watched);
+    return window == allowed_->windowHandle() || window->type() == Qt::Popup;
 }
 
 bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {

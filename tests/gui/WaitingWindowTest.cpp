@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -252,6 +253,7 @@ TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram)
         SCOPED_TRACE(c.box);
         EndWatch end;
         bool modal = true;
+        bool popupTakesKeys = false;
         QTimer::singleShot(0, &login, [&] {
             modal = QGuiApplication::modalWindow() != nullptr;
             QDialog* box = nullptr;
@@ -265,6 +267,15 @@ TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram)
                 QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
                 QCoreApplication::sendEvent(target, &key);
             }
+            // A popup that the box opens, a menu or a list of completions, takes input too.
+            QMenu popup(box);
+            QAction* first = popup.addAction("first");
+            popup.addAction("second");
+            popup.popup(box->mapToGlobal(QPoint(0, 0)));
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+            QCoreApplication::sendEvent(&popup, &down);
+            popupTakesKeys = popup.activeAction() == first;
+            popup.close();
             login.close();
             // The boxes that give text are answered, the file and folder dialogs cancelled.
             if (c.want.isEmpty())
@@ -274,6 +285,7 @@ TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram)
         });
         EXPECT_EQ(c.show(), c.want);
         EXPECT_FALSE(modal);
+        EXPECT_TRUE(popupTakesKeys);
         EXPECT_EQ(login.Text2->text(), "");
         EXPECT_EQ(end.ends, 1);
         login.show();
