@@ -5,8 +5,9 @@
 #   build-windows/vantrelle-<version>-setup.exe  the installer
 # Qt for Windows comes from qt6-mingw-6.4.2.tar.xz: in ../shared/windows beside the repository when
 # present, else in the folder that VANTRELLE_QT_MINGW names (the archive, or the folder it unpacks
-# to). MariaDB Connector/C is built for Windows from Debian's mariadb source package. Both are kept
-# under VANTRELLE_WINDOWS_CACHE (default ~/.cache/vantrelle-windows) and made once.
+# to). MariaDB Connector/C is built for Windows from Debian's mariadb source package, with the fix in
+# packaging/windows/connector-c-schannel.patch. Both are kept under VANTRELLE_WINDOWS_CACHE (default
+# ~/.cache/vantrelle-windows) and made once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd -P)
@@ -47,7 +48,10 @@ fi
 
 # ---- MariaDB Connector/C for Windows ---------------------------------------------------------
 connector=$cache/connector-c
-if [ ! -f "$connector/.built" ]; then
+# Built again whenever the patch applied to it changes.
+patch_file=$root/packaging/windows/connector-c-schannel.patch
+connector_stamp=$(sha256sum "$patch_file" | cut -d' ' -f1)
+if [ "$(cat "$connector/.built" 2>/dev/null)" != "$connector_stamp" ]; then
     sources=$cache/mariadb-source
     mkdir -p "$sources"
     orig=$(ls "$sources"/mariadb_*.orig.tar.gz 2>/dev/null | head -n 1 || true)
@@ -73,13 +77,14 @@ if [ ! -f "$connector/.built" ]; then
     top=$(tar -tzf "$orig" | awk -F/ 'NR == 1 { print $1 }')
     rm -rf "$sources/$top" "$cache/connector-build" "$connector"
     tar -xzf "$orig" -C "$sources" "$top/libmariadb"
+    patch -s -p1 -d "$sources/$top/libmariadb" <"$patch_file"
     cmake -S "$sources/$top/libmariadb" -B "$cache/connector-build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$connector" -DWITH_SSL=SCHANNEL -DWITH_UNIT_TESTS=OFF \
         -DCLIENT_PLUGIN_DIALOG=OFF -DWITH_CURL=OFF >"$cache/connector-build.log"
     cmake --build "$cache/connector-build" -j"$jobs" >>"$cache/connector-build.log"
     cmake --install "$cache/connector-build" >>"$cache/connector-build.log"
-    touch "$connector/.built"
+    echo "$connector_stamp" >"$connector/.built"
 fi
 
 launcher=()

@@ -77,11 +77,8 @@ for host in 127.0.0.1 localhost; do
 done
 # Without a display, Wine delivers neither the close events nor the paints that Qt's offscreen
 # windows ask for; the tests of those run again below, on the virtual display.
-on_display=Form2Test.ClosingEitherWindowEndsTheProgram:HeldDownloadTest.TheWindowPaints*:HeldDownloadTest.ClosingTheWindow*
-# The tests that close windows while a relay holds the server back, and the boxes' own event loop,
-# do not yet run under Wine: the first ends in a crash there that is still to be explained.
-not_yet=WaitingWindowTest.*:Boxes.*
-run gui wine "$build/tests/gui_tests.exe" --gtest_filter="-$on_display:$not_yet"
+on_display=Form2Test.ClosingEitherWindowEndsTheProgram:HeldDownloadTest.TheWindowPaints*:HeldDownloadTest.ClosingTheWindow*:WaitingWindowTest.*:Boxes.*
+run gui wine "$build/tests/gui_tests.exe" --gtest_filter="-$on_display"
 
 # The program from the zip, unpacked into a folder of its own, on a virtual X display.
 unzip -q "$zip" -d "$work/unzipped"
