@@ -20,7 +20,7 @@ declare -A adds=(
     # Windows build (the mingw-w64 compiler and zlib, Ninja, GoogleTest's sources, NSIS, zip) and
     # its tests under Wine on a virtual display driven by xdotool.
     [test]="libgtest-dev libssl-dev dpkg-dev file lintian desktop-file-utils appstream
-            g++-mingw-w64-x86-64-posix libz-mingw-w64-dev ninja-build googletest nsis zip unzip
+            g++-mingw-w64-x86-64-posix libz-mingw-w64-dev ninja-build googletest nsis zip unzip patch
             wine wine64 xvfb xauth xdotool"
     # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,
     # since a build folder configured as it comes holds the tests too.
