@@ -25,6 +25,9 @@ int RunBox(QDialog& box) {
     // while it waits for its answer, every other window takes no input, and the box stays above
     // the window it belongs to.
     box.setWindowModality(Qt::NonModal);
+    // A popup left open (a context menu of another window) would take input beside the box.
+    for (int i = 0; i < 8 && QApplication::activePopupWidget(); ++i)
+        QApplication::activePopupWidget()->close();
     InputBlocker blocker(&box);
     QCoreApplication::instance()->installEventFilter(&blocker);
     QEventLoop answered;

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -290,6 +292,47 @@ TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram)
         EXPECT_EQ(end.ends, 1);
         login.show();
     }
+}
+
+// A dialog that a box opens modally for an answer of its own, as Qt's file dialog does for "File
+// not found.", waits without being modal: it alone takes input, the box takes none meanwhile, and
+// closing a window still ends the program.
+TEST(Boxes, ADialogThatABoxOpensWaitsAloneAndClosingAWindowStillEndsTheProgram) {
+    SettingsSandbox settings;
+    ProgramFolderSandbox folder;
+    ScriptedDialogs scripted;
+    Form1 login(scripted, folder.environment());
+    login.show();
+    QtDialogs real;
+    EndWatch end;
+    bool modal = true;
+    bool warningTookKey = false;
+    QTimer::singleShot(0, &login, [&] {
+        QDialog* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) box = d;
+        ASSERT_NE(box, nullptr);
+        QTimer::singleShot(0, &login, [&, box] {
+            modal = QGuiApplication::modalWindow() != nullptr;
+            QMessageBox* warning = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* m = qobject_cast<QMessageBox*>(w); m && m->isVisible()) warning = m;
+            ASSERT_NE(warning, nullptr);
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
+            QCoreApplication::sendEvent(box->findChild<QLineEdit*>(), &key);
+            login.close();
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(warning, &escape);
+            warningTookKey = !warning->isVisible();
+            if (!warningTookKey) warning->reject();
+        });
+        QMessageBox::warning(box, "Files", "File not found.");
+        box->accept();
+    });
+    EXPECT_EQ(real.inputBox("Extension?", "", "jpg"), "jpg");
+    EXPECT_FALSE(modal);
+    EXPECT_TRUE(warningTookKey);
+    EXPECT_EQ(end.ends, 1);
 }
 
 }  // namespace
