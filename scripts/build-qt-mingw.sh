@@ -7,6 +7,8 @@
 #   build-qt-mingw.sh OUT_PREFIX [WORK_DIR]
 # Needs: root (apt), a deb-src entry for Debian's main archive (added here if missing).
 set -euo pipefail
+# The same toolchain file that the program's own Windows build uses.
+toolchain=$(realpath "$(dirname "$0")/../cmake/mingw-w64.cmake")
 prefix=$(realpath -m "${1:?usage: build-qt-mingw.sh OUT_PREFIX [WORK_DIR]}")
 work=$(realpath -m "${2:-/tmp/qt-mingw-work}")
 mkdir -p "$work"; cd "$work"
@@ -30,21 +32,8 @@ sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(ope
 sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$win/qwindowsintegration.cpp"
 sed -i 's/^qt_internal_extend_target(QWindowsIntegrationPlugin CONDITION QT_FEATURE_tabletevent$/qt_internal_extend_target(QWindowsIntegrationPlugin CONDITION QT_FEATURE_tabletevent AND EXISTS ${QtBase_SOURCE_DIR}\/src\/3rdparty\/wintab\/wintab.h/' "$win/CMakeLists.txt"
 
-cat >"$work/mingw.cmake" <<'TC'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-TC
-
 mkdir -p build && cd build
-cmake -G Ninja "$src" -DCMAKE_TOOLCHAIN_FILE="$work/mingw.cmake" \
+cmake -G Ninja "$src" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \

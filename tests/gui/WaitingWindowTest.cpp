@@ -226,13 +226,31 @@ TEST_F(WaitingWindowTest, AfterARunTheNextKeyPressChangesNoBox) {
     }
 }
 
-TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram) {
+// The login window beside the program's real boxes.
+class Boxes : public ::testing::Test {
+protected:
+    Boxes() { login.show(); }
+    // The top-level window of the kind that shows now, if any.
+    template <class Window>
+    static Window* Shown() {
+        Window* shown = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* t = qobject_cast<Window*>(w); t && t->isVisible()) shown = t;
+        return shown;
+    }
+    static void Press(QWidget* target, Qt::Key key, const QString& text = QString()) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(target, &event);
+    }
+
     SettingsSandbox settings;
     ProgramFolderSandbox folder;
     ScriptedDialogs scripted;
-    Form1 login(scripted, folder.environment());
-    login.show();
+    Form1 login{scripted, folder.environment()};
     QtDialogs real;
+};
+
+TEST_F(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram) {
     Dialogs& dialogs = real;
     struct Case {
         const char* box;
@@ -258,24 +276,18 @@ TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram)
         bool popupTakesKeys = false;
         QTimer::singleShot(0, &login, [&] {
             modal = QGuiApplication::modalWindow() != nullptr;
-            QDialog* box = nullptr;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) box = d;
+            QDialog* box = Shown<QDialog>();
             ASSERT_NE(box, nullptr);
             // A key for the login window is dropped, one for the box's text is taken.
             for (QWidget* target : {static_cast<QWidget*>(login.Text2),
-                                    static_cast<QWidget*>(box->findChild<QLineEdit*>())}) {
-                if (!target) continue;
-                QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
-                QCoreApplication::sendEvent(target, &key);
-            }
+                                    static_cast<QWidget*>(box->findChild<QLineEdit*>())})
+                if (target) Press(target, Qt::Key_Z, "z");
             // A popup that the box opens, a menu or a list of completions, takes input too.
             QMenu popup(box);
             QAction* first = popup.addAction("first");
             popup.addAction("second");
             popup.popup(box->mapToGlobal(QPoint(0, 0)));
-            QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
-            QCoreApplication::sendEvent(&popup, &down);
+            Press(&popup, Qt::Key_Down);
             popupTakesKeys = popup.activeAction() == first;
             popup.close();
             login.close();
@@ -297,32 +309,20 @@ TEST(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram)
 // A dialog that a box opens modally for an answer of its own, as Qt's file dialog does for "File
 // not found.", waits without being modal: it alone takes input, the box takes none meanwhile, and
 // closing a window still ends the program.
-TEST(Boxes, ADialogThatABoxOpensWaitsAloneAndClosingAWindowStillEndsTheProgram) {
-    SettingsSandbox settings;
-    ProgramFolderSandbox folder;
-    ScriptedDialogs scripted;
-    Form1 login(scripted, folder.environment());
-    login.show();
-    QtDialogs real;
+TEST_F(Boxes, ADialogThatABoxOpensWaitsAloneAndClosingAWindowStillEndsTheProgram) {
     EndWatch end;
     bool modal = true;
     bool warningTookKey = false;
     QTimer::singleShot(0, &login, [&] {
-        QDialog* box = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) box = d;
+        QDialog* box = Shown<QDialog>();
         ASSERT_NE(box, nullptr);
         QTimer::singleShot(0, &login, [&, box] {
             modal = QGuiApplication::modalWindow() != nullptr;
-            QMessageBox* warning = nullptr;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* m = qobject_cast<QMessageBox*>(w); m && m->isVisible()) warning = m;
+            QMessageBox* warning = Shown<QMessageBox>();
             ASSERT_NE(warning, nullptr);
-            QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
-            QCoreApplication::sendEvent(box->findChild<QLineEdit*>(), &key);
+            Press(box->findChild<QLineEdit*>(), Qt::Key_Z, "z");
             login.close();
-            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QCoreApplication::sendEvent(warning, &escape);
+            Press(warning, Qt::Key_Escape);
             warningTookKey = !warning->isVisible();
             if (!warningTookKey) warning->reject();
         });
