@@ -46,10 +46,11 @@ public:
         return guarded(line, std::forward<F>(step));
     }
 
-    // Runs a step whose failure ends the handler: the caller returns when this gives false.
+    // Runs a step whose failure ends the handler: the caller returns when this gives false. It
+    // runs and reports as run does; the name marks the places where a handler stops on purpose.
     template <class F>
-    bool runOrStop(int line, F&& step) {
-        return guarded(line, std::forward<F>(step));
+    [[nodiscard]] bool runOrStop(int line, F&& step) {
+        return run(line, std::forward<F>(step));
     }
 
     // Evaluates a test that decides whether the handler goes on. When the test itself fails, the

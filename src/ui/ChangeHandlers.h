@@ -16,6 +16,8 @@ class QLineEdit;
 // a failure of the handler reaches the step that set it; when the user types, the failure is
 // reported at once under the handler's own name, and the program goes on.
 class ChangeHandlers : public QObject {
+    Q_OBJECT
+
 public:
     ChangeHandlers(ErrorReporter& reporter, QString module, QObject* parent = nullptr)
         : QObject(parent), reporter_(reporter), module_(std::move(module)) {}

@@ -1,6 +1,7 @@
 #include "ui/Controls.h"
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,10 +17,20 @@ namespace {
 // A push button that the pointer does not light up: hovering changes the pointer only, never a
 // colour, whatever the widget style or a skin would draw for a button under the pointer.
 class PushButton final : public QPushButton {
+    Q_OBJECT
+
 public:
     using QPushButton::QPushButton;
 
 protected:
+    // Return and Enter press the focused button, as on Windows; QPushButton itself takes them only
+    // for a default button.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+            return QPushButton::keyPressEvent(event);
+        if (!event->isAutoRepeat()) click();
+    }
+
     void paintEvent(QPaintEvent*) override {
         QStylePainter painter(this);
         QStyleOptionButton option;
@@ -33,6 +44,8 @@ protected:
 // tinted, which turns a white window's frame and the labels in it light grey; a skinned window
 // keeps what its style sheet draws.
 class Frame final : public QGroupBox {
+    Q_OBJECT
+
 public:
     using QGroupBox::QGroupBox;
 
@@ -58,35 +71,39 @@ protected:
 };
 
 template <class Control>
-Control* placed(Control* control, QRect geometry, double pointSize) {
+Control* placed(Control* control, const char* name, QRect geometry, double pointSize) {
+    control->setObjectName(QLatin1String(name));
     control->setGeometry(geometry);
     control->setFont(ArialFont(pointSize, true));
     return control;
 }
 }  // namespace
 
-QGroupBox* MakeFrame(QWidget* parent, const QString& caption, QRect geometry) {
-    return placed(new Frame(caption, parent), geometry, 9);
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+    return placed(new Frame(caption, parent), name, geometry, 9);
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& caption, QRect geometry) {
-    QLabel* label = placed(new QLabel(caption, parent), geometry, 9);
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+    QLabel* label = placed(new QLabel(caption, parent), name, geometry, 9);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
-QLineEdit* MakeTextBox(QWidget* parent, QRect geometry) {
-    return placed(new QLineEdit(parent), geometry, 9);
+QLineEdit* MakeTextBox(QWidget* parent, const char* name, QRect geometry) {
+    return placed(new QLineEdit(parent), name, geometry, 9);
 }
 
-QListWidget* MakeListBox(QWidget* parent, QRect geometry) {
-    QListWidget* list = placed(new QListWidget(parent), geometry, 9);
+QListWidget* MakeListBox(QWidget* parent, const char* name, QRect geometry) {
+    QListWidget* list = placed(new QListWidget(parent), name, geometry, 9);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     return list;
 }
 
-QPushButton* MakePushButton(QWidget* parent, const QString& caption, QRect geometry) {
-    QPushButton* button = placed(new PushButton(caption, parent), geometry, 11.25);
+QPushButton* MakePushButton(QWidget* parent, const char* name, const QString& caption,
+                            QRect geometry) {
+    QPushButton* button = placed(new PushButton(caption, parent), name, geometry, 11.25);
     button->setAutoDefault(false);
     return button;
 }
+
+#include "Controls.moc"

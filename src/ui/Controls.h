@@ -10,12 +10,15 @@ class QListWidget;
 class QPushButton;
 class QWidget;
 
-// The controls both windows are made of, at a fixed geometry. Frames, labels, boxes and lists use
-// Arial 9 pt bold; push buttons Arial 11.25 pt bold.
-QGroupBox* MakeFrame(QWidget* parent, const QString& caption, QRect geometry);
-QLabel* MakeLabel(QWidget* parent, const QString& caption, QRect geometry);
-QLineEdit* MakeTextBox(QWidget* parent, QRect geometry);
-QListWidget* MakeListBox(QWidget* parent, QRect geometry);
-// Buttons never become the default button, so Return in a text box presses nothing, and they
-// look the same with or without the pointer over them.
-QPushButton* MakePushButton(QWidget* parent, const QString& caption, QRect geometry);
+// The controls both windows are made of, at a fixed geometry, each under its name in the window
+// ("Text1", "PushButton7"). Frames, labels, boxes and lists use Arial 9 pt bold; push buttons
+// Arial 11.25 pt bold.
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, QRect geometry);
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry);
+QLineEdit* MakeTextBox(QWidget* parent, const char* name, QRect geometry);
+QListWidget* MakeListBox(QWidget* parent, const char* name, QRect geometry);
+// Buttons never become the default button, so Return in a text box presses nothing; Return or
+// Enter on a button that has the focus presses it, as Space does. They look the same with or
+// without the pointer over them.
+QPushButton* MakePushButton(QWidget* parent, const char* name, const QString& caption,
+                            QRect geometry);

@@ -16,6 +16,8 @@ class QWidget;
 // found." warning, a question) is shown not modal, since a modal window would keep the others from
 // hearing their close boxes; until it closes, it is the one window that takes input.
 class InputBlocker : public QObject {
+    Q_OBJECT
+
 public:
     explicit InputBlocker(const QWidget* allowed = nullptr) : allowed_(allowed) {}
     bool eventFilter(QObject* watched, QEvent* event) override;

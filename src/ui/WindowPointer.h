@@ -58,6 +58,8 @@ private:
 // move over a label inside a frame is not a move over the frame), and a control with no rule
 // leaves the pointer as it is.
 class HoverRules : public QObject {
+    Q_OBJECT
+
 public:
     enum class Rule { Button, Background, None };
 

@@ -17,6 +17,11 @@
 // paint, timer and window events, but no input: clicks, keys, wheel turns, shortcuts and drops
 // on any window are dropped, so no list or box changes and no setting is written meanwhile.
 // Closing a window still arrives, and ends the program.
+//
+// The wait is a nested event loop rather than a chain of signals because every handler is a
+// numbered list of steps, each reported and gone on from where it failed: a nested loop keeps a
+// handler one straight function whose steps read in order, where signals would cut it into pieces
+// at every wait and scatter its step numbers across them.
 class WorkerThread {
 public:
     WorkerThread();

@@ -8,5 +8,6 @@ list(APPEND UI_SOURCES
     ui/SkinEngine.cpp
     ui/WindowPointer.cpp
     ui/WindowSetup.cpp
+    ui/ProgramWindow.cpp
     ui/WorkerThread.cpp
 )

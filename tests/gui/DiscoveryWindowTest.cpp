@@ -33,44 +33,44 @@ TEST_F(NextTest, NextFillsBothTableListsAndTheFirstTablesColumnsThenSwapsWindows
     Form1 login(dialogs, folder.environment());
     login.show();
     TypeProfile(login, profile());
-    login.PushButton3->click();
+    Button(login, "PushButton3")->click();
     ASSERT_NE(login.loadedMainWindow(), nullptr);
     Form2& form = *login.loadedMainWindow();
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.shownTexts().join("\n").toStdString();
-    QStringList tables = Items(form.List1);
-    EXPECT_EQ(Items(form.List4), tables);
+    QStringList tables = Items(ListBox(form, "List1"));
+    EXPECT_EQ(Items(ListBox(form, "List4")), tables);
     tables.sort(Qt::CaseInsensitive);
     EXPECT_EQ(tables, (QStringList{"big pictures", "orders", "sy"}));
-    EXPECT_EQ(form.List1->currentRow(), 0);
-    EXPECT_EQ(form.List4->currentRow(), 0);
-    const QString first = form.List1->item(0)->text();
+    EXPECT_EQ(ListBox(form, "List1")->currentRow(), 0);
+    EXPECT_EQ(ListBox(form, "List4")->currentRow(), 0);
+    const QString first = ListBox(form, "List1")->item(0)->text();
     const QStringList columns = first == "orders" ? QStringList{"id", "my data", "note"}
                                 : first == "sy"   ? QStringList{"b"}
                                                   : QStringList{"pic", "name"};
-    EXPECT_EQ(Items(form.List2), columns);
-    EXPECT_EQ(Items(form.List3), columns);
-    EXPECT_TRUE(form.List2->selectedItems().isEmpty());
-    EXPECT_TRUE(form.List3->selectedItems().isEmpty());
+    EXPECT_EQ(Items(ListBox(form, "List2")), columns);
+    EXPECT_EQ(Items(ListBox(form, "List3")), columns);
+    EXPECT_TRUE(ListBox(form, "List2")->selectedItems().isEmpty());
+    EXPECT_TRUE(ListBox(form, "List3")->selectedItems().isEmpty());
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(login.isVisible());
     EXPECT_EQ(form.pointer().shape(), WindowPointer::Shape::Default);
     // A click lists the clicked table's columns; the name is quoted, spaces and all.
-    form.List4->setCurrentRow(Items(form.List4).indexOf("big pictures"));
-    EXPECT_EQ(Items(form.List3), (QStringList{"pic", "name"}));
+    ListBox(form, "List4")->setCurrentRow(Items(ListBox(form, "List4")).indexOf("big pictures"));
+    EXPECT_EQ(Items(ListBox(form, "List3")), (QStringList{"pic", "name"}));
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
 TEST_F(NextTest, AFailedFieldListingIsReportedUnderTheClickAndThePointerComesBack) {
     Form1 login(dialogs, folder.environment());
     Form2& form = PressNext(login, profile());
-    const QStringList before = Items(form.List2);
+    const QStringList before = Items(ListBox(form, "List2"));
     exec("DROP TABLE orders");
-    form.List1->setCurrentRow(Items(form.List1).indexOf("orders"));
+    ListBox(form, "List1")->setCurrentRow(Items(ListBox(form, "List1")).indexOf("orders"));
     ASSERT_EQ(dialogs.reports().size(), 1);
     EXPECT_TRUE(
         dialogs.reports()[0].contains("in Tarnwick2021/08/31.Form2.List1_Click at line 108"))
         << dialogs.reports()[0].toStdString();
-    EXPECT_EQ(Items(form.List2), before);
+    EXPECT_EQ(Items(ListBox(form, "List2")), before);
     EXPECT_EQ(form.pointer().shape(), WindowPointer::Shape::Default);
 }
 
@@ -81,7 +81,8 @@ TEST_F(NextTest, EveryClickOnATableListsItsColumnsTheSelectedOneIncluded) {
         QListWidget* tables;
         QListWidget* fields;
         const char* added;
-    } lists[] = {{form.List1, form.List2, "added_down"}, {form.List4, form.List3, "added_up"}};
+    } lists[] = {{ListBox(form, "List1"), ListBox(form, "List2"), "added_down"},
+                 {ListBox(form, "List4"), ListBox(form, "List3"), "added_up"}};
     for (const auto& l : lists) {
         ASSERT_EQ(l.tables->currentRow(), 0);
         const QString table = l.tables->item(0)->text();
@@ -106,7 +107,7 @@ TEST_F(NextTest, BothWindowsAreCentredWhenTheyFirstAppearAlsoAfterTheAutomaticNe
     Form2& form = *login.loadedMainWindow();
     EXPECT_TRUE(IsCentred(form));
     ASSERT_FALSE(IsCentred(login)) << "never shown yet";
-    form.PushButton5->click();
+    Button(form, "PushButton5")->click();
     EXPECT_TRUE(login.isVisible());
     EXPECT_TRUE(IsCentred(login));
 }
@@ -119,7 +120,7 @@ TEST_F(NextTest, ACompleteStoredProfileOpensTheMainWindowAtStart) {
     EXPECT_FALSE(login.isVisible());
     ASSERT_NE(login.loadedMainWindow(), nullptr);
     EXPECT_TRUE(login.loadedMainWindow()->isVisible());
-    EXPECT_EQ(login.loadedMainWindow()->List1->count(), 3);
+    EXPECT_EQ(ListBox(*login.loadedMainWindow(), "List1")->count(), 3);
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
@@ -129,7 +130,7 @@ TEST_F(NextTest, NextWithARefusedProfileDoesNothingAtAll) {
     ConnectionProfile p = profile();
     p.password = "wrong";
     TypeProfile(login, p);
-    login.PushButton3->click();
+    Button(login, "PushButton3")->click();
     EXPECT_EQ(login.loadedMainWindow(), nullptr);
     EXPECT_TRUE(login.isVisible());
     EXPECT_TRUE(dialogs.calls.empty());
@@ -140,25 +141,25 @@ TEST_F(NextTest, NextAfterSwitchingRefillsTheTablesAndKeepsTheRest) {
     exec(QString("CREATE DATABASE `%1`").arg(other));
     Form1 login(dialogs, folder.environment());
     Form2& form = PressNext(login, profile());
-    const QStringList fields = Items(form.List2);
-    form.ListView1->appendPath("/tmp/kept.bin");
-    form.PushButton5->click();
+    const QStringList fields = Items(ListBox(form, "List2"));
+    FileList(form, "ListView1")->appendPath("/tmp/kept.bin");
+    Button(form, "PushButton5")->click();
     EXPECT_TRUE(login.isVisible());
 
-    login.Text4->setText(other);  // a database without tables
-    login.PushButton3->click();
+    TextBox(login, "Text4")->setText(other);  // a database without tables
+    Button(login, "PushButton3")->click();
     EXPECT_TRUE(dialogs.calls.empty());
-    EXPECT_EQ(form.List1->count(), 0);
-    EXPECT_EQ(form.List4->count(), 0);
-    EXPECT_EQ(Items(form.List2), fields);
-    EXPECT_EQ(form.ListView1->paths(), QStringList{"/tmp/kept.bin"});
+    EXPECT_EQ(ListBox(form, "List1")->count(), 0);
+    EXPECT_EQ(ListBox(form, "List4")->count(), 0);
+    EXPECT_EQ(Items(ListBox(form, "List2")), fields);
+    EXPECT_EQ(FileList(form, "ListView1")->paths(), QStringList{"/tmp/kept.bin"});
     EXPECT_TRUE(form.isVisible());
 
     exec(QString("CREATE TABLE `%1`.photos (jpeg BLOB)").arg(other));
-    form.PushButton5->click();
-    login.PushButton3->click();
-    EXPECT_EQ(Items(form.List1), QStringList{"photos"});
-    EXPECT_EQ(Items(form.List3), QStringList{"jpeg"});
+    Button(form, "PushButton5")->click();
+    Button(login, "PushButton3")->click();
+    EXPECT_EQ(Items(ListBox(form, "List1")), QStringList{"photos"});
+    EXPECT_EQ(Items(ListBox(form, "List3")), QStringList{"jpeg"});
     exec(QString("DROP DATABASE `%1`").arg(other));
 }
 

@@ -36,11 +36,11 @@ protected:
 TEST_F(Form1Test, FirstStartShowsTheDefaultsAndStoresOnlyServerAndPort) {
     Form1 form(dialogs, folder.environment());
     form.Form_Load();
-    EXPECT_EQ(form.Text1->text(), "localhost");
-    EXPECT_EQ(form.Text2->text(), "");
-    EXPECT_EQ(form.Text3->text(), "");
-    EXPECT_EQ(form.Text4->text(), "");
-    EXPECT_EQ(form.Text5->text(), "3306");
+    EXPECT_EQ(TextBox(form, "Text1")->text(), "localhost");
+    EXPECT_EQ(TextBox(form, "Text2")->text(), "");
+    EXPECT_EQ(TextBox(form, "Text3")->text(), "");
+    EXPECT_EQ(TextBox(form, "Text4")->text(), "");
+    EXPECT_EQ(TextBox(form, "Text5")->text(), "3306");
     const QMap<QString, QString> want{{"MyServer", "localhost"}, {"MyPort", "3306"}};
     EXPECT_EQ(settings.storedValues(), want);
     EXPECT_TRUE(dialogs.calls.empty());
@@ -52,11 +52,11 @@ TEST_F(Form1Test, EveryEditIsStoredAndAClearedBoxComesBackEmpty) {
     {
         Form1 form(dialogs, folder.environment());
         form.Form_Load();
-        form.Text1->clear();
-        form.Text5->clear();
-        form.Text2->setText("ann");
-        form.Text3->setText("se;cret");
-        form.Text4->insert("shop");
+        TextBox(form, "Text1")->clear();
+        TextBox(form, "Text5")->clear();
+        TextBox(form, "Text2")->setText("ann");
+        TextBox(form, "Text3")->setText("se;cret");
+        TextBox(form, "Text4")->insert("shop");
         EXPECT_EQ(Settings::read("MyServer", "unset"), "");
         EXPECT_EQ(Settings::read("MyDatabase"), "shop");
     }
@@ -100,8 +100,8 @@ TEST_F(Form1Test, AFailingLoadStepIsReportedWithItsLineAndTheLoadGoesOn) {
     ASSERT_EQ(dialogs.reports().size(), 1);
     EXPECT_TRUE(dialogs.reports()[0].startsWith(
         "Overflow\r\nin Tarnwick2021/08/31.Form1.Form_Load at line 106\r\r"));
-    EXPECT_EQ(form.Text1->text(), "localhost");
-    EXPECT_EQ(form.Text5->text(), "3306");
+    EXPECT_EQ(TextBox(form, "Text1")->text(), "localhost");
+    EXPECT_EQ(TextBox(form, "Text5")->text(), "3306");
 }
 
 #ifndef Q_OS_WIN  // a settings file can be made unusable, the registry branch cannot
@@ -118,16 +118,16 @@ TEST_F(Form1Test, AnUnusableStoreIsReportedAtEachStepAndTypingStillWorks) {
     // A failing save while the user types is reported under the box's own handler, and the box
     // keeps what was typed.
     dialogs.clear();
-    form.Text2->setText("ann");
+    TextBox(form, "Text2")->setText("ann");
     ASSERT_EQ(dialogs.reports().size(), 1);
     EXPECT_TRUE(dialogs.reports()[0].contains("in Tarnwick2021/08/31.Form1.Text2_Change at line"));
-    EXPECT_EQ(form.Text2->text(), "ann");
+    EXPECT_EQ(TextBox(form, "Text2")->text(), "ann");
 }
 #endif
 
 TEST_F(Form1Test, TheHelpTextIsExactWithCarriageReturnsOnly) {
     Form1 form(dialogs, folder.environment());
-    form.PushButton4->click();
+    Button(form, "PushButton4")->click();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     const auto& call = dialogs.calls[0];
     EXPECT_EQ(call.kind, "message");
@@ -152,18 +152,22 @@ TEST_F(Form1Test, TheWindowHasItsFixedLayoutAndTabOrder) {
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(form.Frame1->geometry(), QRect(8, 8, 520, 193));
-    EXPECT_EQ(form.Text5->geometry(), QRect(432, 24, 73, 23));
-    EXPECT_EQ(form.PushButton3->geometry(), QRect(8, 210, 520, 27));
-    EXPECT_EQ(form.PushButton3->font().pointSizeF(), 11.25);
-    EXPECT_TRUE(form.PushButton3->font().bold());
-    EXPECT_TRUE(form.Label2->font().bold());
-    EXPECT_EQ(form.Label2->font().family(), "Arial");
+    EXPECT_EQ(FrameOf(form, "Frame1")->geometry(), QRect(8, 8, 520, 193));
+    EXPECT_EQ(TextBox(form, "Text5")->geometry(), QRect(432, 24, 73, 23));
+    EXPECT_EQ(Button(form, "PushButton3")->geometry(), QRect(8, 210, 520, 27));
+    EXPECT_EQ(Button(form, "PushButton3")->font().pointSizeF(), 11.25);
+    EXPECT_TRUE(Button(form, "PushButton3")->font().bold());
+    EXPECT_TRUE(LabelOf(form, "Label2")->font().bold());
+    EXPECT_EQ(LabelOf(form, "Label2")->font().family(), "Arial");
     EXPECT_EQ(
-        form.Text3->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, form.Text3),
+        TextBox(form, "Text3")
+            ->style()
+            ->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, TextBox(form, "Text3")),
         '*');
-    const QWidget* order[] = {form.Text1, form.Text5,       form.Text2,       form.Text3,
-                              form.Text4, form.PushButton5, form.PushButton4, form.PushButton3};
+    const QWidget* order[] = {TextBox(form, "Text1"),      TextBox(form, "Text5"),
+                              TextBox(form, "Text2"),      TextBox(form, "Text3"),
+                              TextBox(form, "Text4"),      Button(form, "PushButton5"),
+                              Button(form, "PushButton4"), Button(form, "PushButton3")};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         const QWidget* next = order[i - 1]->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
@@ -176,13 +180,13 @@ TEST_F(Form1Test, ABoxThatGetsTheFocusSelectsItsWholeText) {
     form.Form_Load();
     form.show();
     QApplication::setActiveWindow(&form);
-    form.Text5->setFocus(Qt::TabFocusReason);
-    form.Text1->setFocus(Qt::MouseFocusReason);
+    TextBox(form, "Text5")->setFocus(Qt::TabFocusReason);
+    TextBox(form, "Text1")->setFocus(Qt::MouseFocusReason);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form.Text1->selectedText(), "localhost");
-    form.Text5->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(TextBox(form, "Text1")->selectedText(), "localhost");
+    TextBox(form, "Text5")->setFocus(Qt::OtherFocusReason);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form.Text5->selectedText(), "3306");
+    EXPECT_EQ(TextBox(form, "Text5")->selectedText(), "3306");
 }
 
 TEST_F(Form1Test, HoveringFollowsTheRulesAndNeverReplacesTheHourglass) {
@@ -195,22 +199,23 @@ TEST_F(Form1Test, HoveringFollowsTheRulesAndNeverReplacesTheHourglass) {
         Shape want;
     };
     const Step walk[] = {
-        {form.PushButton5, Shape::Custom}, {form.Label2, Shape::Custom},
-        {form.Text5, Shape::Custom},       {form.Frame1, Shape::Default},
-        {form.PushButton3, Shape::Custom}, {form.Text2, Shape::Default},
-        {form.PushButton4, Shape::Custom}, {&form, Shape::Default},
-        {form.Label1, Shape::Default},     {form.Text4, Shape::Default},
+        {Button(form, "PushButton5"), Shape::Custom}, {LabelOf(form, "Label2"), Shape::Custom},
+        {TextBox(form, "Text5"), Shape::Custom},      {FrameOf(form, "Frame1"), Shape::Default},
+        {Button(form, "PushButton3"), Shape::Custom}, {TextBox(form, "Text2"), Shape::Default},
+        {Button(form, "PushButton4"), Shape::Custom}, {&form, Shape::Default},
+        {LabelOf(form, "Label1"), Shape::Default},    {TextBox(form, "Text4"), Shape::Default},
     };
     for (const Step& s : walk) {
         MoveOver(s.over);
         EXPECT_EQ(form.pointer().shape(), s.want) << s.over->metaObject()->className();
     }
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-    MoveOver(form.PushButton3);
+    MoveOver(Button(form, "PushButton3"));
     EXPECT_EQ(form.cursor().shape(), Qt::BitmapCursor);
     form.pointer().setHourglass();
-    for (QWidget* w : {static_cast<QWidget*>(form.PushButton5), static_cast<QWidget*>(&form),
-                       static_cast<QWidget*>(form.Frame1), static_cast<QWidget*>(form.Text1)}) {
+    for (QWidget* w : {static_cast<QWidget*>(Button(form, "PushButton5")),
+                       static_cast<QWidget*>(&form), static_cast<QWidget*>(FrameOf(form, "Frame1")),
+                       static_cast<QWidget*>(TextBox(form, "Text1"))}) {
         MoveOver(w);
         EXPECT_EQ(form.pointer().shape(), Shape::Hourglass);
     }
@@ -221,7 +226,7 @@ TEST_F(Form1Test, WithoutThePointerFileTheButtonsShowTheArrowAndNothingIsSaid) {
     Form1 form(dialogs, folder.environment());
     form.Form_Load();
     EXPECT_FALSE(form.pointer().hasCustomImage());
-    MoveOver(form.PushButton5);
+    MoveOver(Button(form, "PushButton5"));
     EXPECT_EQ(form.pointer().shape(), Shape::Custom);
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(dialogs.calls.empty());
@@ -231,12 +236,12 @@ TEST_F(Form1Test, TheSkinFileDecidesBetweenWhiteAndTheSkinnedSystemColours) {
     {
         Form1 plain(dialogs, folder.environment());
         plain.Form_Load();
-        EXPECT_EQ(plain.Label3->palette().color(QPalette::Window), QColor(Qt::white));
+        EXPECT_EQ(LabelOf(plain, "Label3")->palette().color(QPalette::Window), QColor(Qt::white));
         EXPECT_TRUE(plain.styleSheet().isEmpty());
         // White as painted, inside the frame and behind a label, not only in the palette.
         const QImage shot = plain.grab().toImage();
-        for (QWidget* w :
-             {static_cast<QWidget*>(plain.Frame1), static_cast<QWidget*>(plain.Label3)})
+        for (QWidget* w : {static_cast<QWidget*>(FrameOf(plain, "Frame1")),
+                           static_cast<QWidget*>(LabelOf(plain, "Label3"))})
             EXPECT_EQ(shot.pixelColor(w->mapTo(&plain, QPoint(w->width() - 4, w->height() - 4))),
                       QColor(Qt::white))
                 << w->objectName().toStdString();
@@ -246,10 +251,10 @@ TEST_F(Form1Test, TheSkinFileDecidesBetweenWhiteAndTheSkinnedSystemColours) {
     Form1 form(dialogs, folder.environment());
     form.Form_Load();
     const QColor face = SystemFaceColour();
-    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Frame1),
-                       static_cast<QWidget*>(form.Label3)})
+    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(FrameOf(form, "Frame1")),
+                       static_cast<QWidget*>(LabelOf(form, "Label3"))})
         EXPECT_EQ(w->palette().color(QPalette::Window), face);
-    EXPECT_EQ(form.Text1->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(TextBox(form, "Text1")->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(form.styleSheet(), QString::fromUtf8(sheet));
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
     EXPECT_TRUE(dialogs.calls.empty());
@@ -272,7 +277,7 @@ protected:
         dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
             shapes.push_back(form.pointer().shape());
         };
-        form.PushButton5->click();
+        Button(form, "PushButton5")->click();
         dialogs.whileShown = nullptr;
         return shapes;
     }
@@ -289,7 +294,7 @@ TEST_F(Form1ServerTest, TestConnectionSaysWhetherTheServerTakesTheProfile) {
     EXPECT_EQ(form.pointer().shape(), Shape::Default);
 
     dialogs.clear();
-    form.Text3->setText("wrong password");
+    TextBox(form, "Text3")->setText("wrong password");
     EXPECT_EQ(shapesWhileShown(form), std::vector<Shape>{Shape::Hourglass});
     EXPECT_EQ(dialogs.shownTexts(), QStringList{kCouldNotConnect});
     EXPECT_EQ(dialogs.calls[0].icon, Dialogs::Icon::None);
@@ -335,7 +340,7 @@ TEST_F(Form1Test, AServerAskingForThePasswordWithoutTlsGetsNothingAtStartOrOnTes
         EXPECT_FALSE(form.handedOver()) << method.constData();
         EXPECT_TRUE(scripted.calls.empty()) << method.constData();
 
-        form.PushButton5->click();
+        Button(form, "PushButton5")->click();
         EXPECT_EQ(scripted.shownTexts(), QStringList{kCouldNotConnect}) << method.constData();
         EXPECT_EQ(server.connections(), 2) << method.constData();
         EXPECT_FALSE(server.received().contains(p.password.toUtf8())) << method.constData();

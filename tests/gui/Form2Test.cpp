@@ -37,9 +37,9 @@ TEST_F(Form2Test, FirstLoadShowsTheDesktopAndStoresAllThreeFields) {
     Form2& form = login.mainWindow();
     const QString desktop = GetDesktopFolder();
     EXPECT_TRUE(desktop.endsWith(QDir::separator()));
-    EXPECT_EQ(form.Text1->text(), desktop);
-    EXPECT_EQ(form.Text2->text(), "");
-    EXPECT_EQ(form.Text3->text(), "");
+    EXPECT_EQ(TextBox(form, "Text1")->text(), desktop);
+    EXPECT_EQ(TextBox(form, "Text2")->text(), "");
+    EXPECT_EQ(TextBox(form, "Text3")->text(), "");
     const QMap<QString, QString> want{{"Destination", desktop}, {"Prefix", ""}, {"Extension", ""}};
     EXPECT_EQ(settings.storedValues(), want);
     EXPECT_EQ(form.windowTitle(), "Vantrelle");
@@ -52,11 +52,11 @@ TEST_F(Form2Test, StoredAndEmptiedValuesComeBackAsTheyWereLeft) {
     Settings::write("Extension", "jpg");
     Form1 login(dialogs, folder.environment());
     Form2& form = login.mainWindow();
-    EXPECT_EQ(form.Text1->text(), "");
-    EXPECT_EQ(form.Text2->text(), "img");
-    EXPECT_EQ(form.Text3->text(), "jpg");
-    form.Text3->setText("png");
-    form.Text2->clear();
+    EXPECT_EQ(TextBox(form, "Text1")->text(), "");
+    EXPECT_EQ(TextBox(form, "Text2")->text(), "img");
+    EXPECT_EQ(TextBox(form, "Text3")->text(), "jpg");
+    TextBox(form, "Text3")->setText("png");
+    TextBox(form, "Text2")->clear();
     EXPECT_EQ(Settings::read("Extension"), "png");
     EXPECT_EQ(Settings::read("Prefix", "unset"), "");
     EXPECT_EQ(Settings::read("Destination", "unset"), "");
@@ -67,22 +67,22 @@ TEST_F(Form2Test, TheWindowHasItsLayoutFocusAndColours) {
     Form2& form = login.mainWindow();
     EXPECT_EQ(form.size(), QSize(792, 462));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(form.Frame2->geometry(), QRect(8, 8, 382, 449));
-    EXPECT_EQ(form.ListView1->parentWidget(), form.Frame3);
-    EXPECT_EQ(form.ListView1->geometry(), QRect(16, 24, 329, 81));
-    EXPECT_EQ(form.PushButton2->geometry(), QRect(320, 208, 22, 23));
-    EXPECT_EQ(form.ProgressBar1->geometry(), QRect(402, 395, 382, 27));
-    EXPECT_EQ(form.Label8->text(), " Save images to this folder:");
-    EXPECT_EQ(form.ListView1->headerItem()->text(0), "Images");
-    EXPECT_EQ(form.ListView1->columnWidth(0), 267);
-    EXPECT_EQ(form.PushButton1->font().pointSizeF(), 11.25);
-    EXPECT_TRUE(form.List1->font().bold());
-    EXPECT_EQ(form.focusWidget(), form.Text3);
+    EXPECT_EQ(FrameOf(form, "Frame2")->geometry(), QRect(8, 8, 382, 449));
+    EXPECT_EQ(FileList(form, "ListView1")->parentWidget(), FrameOf(form, "Frame3"));
+    EXPECT_EQ(FileList(form, "ListView1")->geometry(), QRect(16, 24, 329, 81));
+    EXPECT_EQ(Button(form, "PushButton2")->geometry(), QRect(320, 208, 22, 23));
+    EXPECT_EQ(ProgressBarOf(form, "ProgressBar1")->geometry(), QRect(402, 395, 382, 27));
+    EXPECT_EQ(LabelOf(form, "Label8")->text(), " Save images to this folder:");
+    EXPECT_EQ(FileList(form, "ListView1")->headerItem()->text(0), "Images");
+    EXPECT_EQ(FileList(form, "ListView1")->columnWidth(0), 267);
+    EXPECT_EQ(Button(form, "PushButton1")->font().pointSizeF(), 11.25);
+    EXPECT_TRUE(ListBox(form, "List1")->font().bold());
+    EXPECT_EQ(form.focusWidget(), TextBox(form, "Text3"));
     const QColor face = SystemFaceColour();
     EXPECT_EQ(form.palette().color(QPalette::Window), face);
-    EXPECT_EQ(form.Frame5->palette().color(QPalette::Window), face);
-    EXPECT_EQ(form.Label1->palette().color(QPalette::Window), face);
-    EXPECT_EQ(form.List1->viewport()->palette().color(QPalette::Base),
+    EXPECT_EQ(FrameOf(form, "Frame5")->palette().color(QPalette::Window), face);
+    EXPECT_EQ(LabelOf(form, "Label1")->palette().color(QPalette::Window), face);
+    EXPECT_EQ(ListBox(form, "List1")->viewport()->palette().color(QPalette::Base),
               QApplication::palette().color(QPalette::Base));
 }
 
@@ -90,16 +90,16 @@ TEST_F(Form2Test, TheDestinationBrowseStoresTheFolderAndStartsThereNextTime) {
     Settings::write("LastFolderDot", "/srv/start");
     Form1 login(dialogs, folder.environment());
     Form2& form = login.mainWindow();
-    const QString before = form.Text1->text();
-    form.PushButton2->click();  // cancelled
-    EXPECT_EQ(form.Text1->text(), before);
+    const QString before = TextBox(form, "Text1")->text();
+    Button(form, "PushButton2")->click();  // cancelled
+    EXPECT_EQ(TextBox(form, "Text1")->text(), before);
     EXPECT_EQ(Settings::read("LastFolderDot"), "/srv/start");
     dialogs.folderAnswers = {"/srv/pictures"};
-    form.PushButton2->click();
-    EXPECT_EQ(form.Text1->text(), "/srv/pictures");
+    Button(form, "PushButton2")->click();
+    EXPECT_EQ(TextBox(form, "Text1")->text(), "/srv/pictures");
     EXPECT_EQ(Settings::read("Destination"), "/srv/pictures");
     EXPECT_EQ(Settings::read("LastFolderDot"), "/srv/pictures");
-    form.PushButton2->click();
+    Button(form, "PushButton2")->click();
     QStringList starts, prompts;
     for (const auto& call : dialogs.calls) {
         starts << call.extra;
@@ -112,16 +112,16 @@ TEST_F(Form2Test, TheDestinationBrowseStoresTheFolderAndStartsThereNextTime) {
 TEST_F(Form2Test, SwitchingBackShowsTheLoginWindowAndKeepsEverything) {
     Form1 login(dialogs, folder.environment());
     Form2& form = login.mainWindow();
-    form.List2->addItem("picture");
-    form.ListView1->appendPath("/tmp/a.png");
-    form.Text2->setText("img");
+    ListBox(form, "List2")->addItem("picture");
+    FileList(form, "ListView1")->appendPath("/tmp/a.png");
+    TextBox(form, "Text2")->setText("img");
     form.showWindow();
-    form.PushButton5->click();
+    Button(form, "PushButton5")->click();
     EXPECT_TRUE(login.isVisible());
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.List2->count(), 1);
-    EXPECT_EQ(form.ListView1->paths(), QStringList{"/tmp/a.png"});
-    EXPECT_EQ(form.Text2->text(), "img");
+    EXPECT_EQ(ListBox(form, "List2")->count(), 1);
+    EXPECT_EQ(FileList(form, "ListView1")->paths(), QStringList{"/tmp/a.png"});
+    EXPECT_EQ(TextBox(form, "Text2")->text(), "img");
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
@@ -135,14 +135,22 @@ TEST_F(Form2Test, HoveringFollowsTheRulesOfEachControl) {
         Shape want;
     };
     const Step walk[] = {
-        {form.PushButton7, Shape::Custom}, {form.List4, Shape::Custom},
-        {form.Label2, Shape::Custom},      {form.ProgressBar1, Shape::Custom},
-        {form.List3, Shape::Custom},       {form.Frame4, Shape::Default},
-        {form.PushButton2, Shape::Custom}, {form.Label5, Shape::Custom},
-        {form.Label8, Shape::Default},     {form.PushButton1, Shape::Custom},
-        {form.List2, Shape::Default},      {form.PushButton3, Shape::Custom},
-        {form.ListView1, Shape::Default},  {form.PushButton4, Shape::Custom},
-        {form.Text1, Shape::Default},      {form.PushButton5, Shape::Custom},
+        {Button(form, "PushButton7"), Shape::Custom},
+        {ListBox(form, "List4"), Shape::Custom},
+        {LabelOf(form, "Label2"), Shape::Custom},
+        {ProgressBarOf(form, "ProgressBar1"), Shape::Custom},
+        {ListBox(form, "List3"), Shape::Custom},
+        {FrameOf(form, "Frame4"), Shape::Default},
+        {Button(form, "PushButton2"), Shape::Custom},
+        {LabelOf(form, "Label5"), Shape::Custom},
+        {LabelOf(form, "Label8"), Shape::Default},
+        {Button(form, "PushButton1"), Shape::Custom},
+        {ListBox(form, "List2"), Shape::Default},
+        {Button(form, "PushButton3"), Shape::Custom},
+        {FileList(form, "ListView1"), Shape::Default},
+        {Button(form, "PushButton4"), Shape::Custom},
+        {TextBox(form, "Text1"), Shape::Default},
+        {Button(form, "PushButton5"), Shape::Custom},
         {&form, Shape::Default},
     };
     for (const Step& s : walk) {
@@ -150,8 +158,10 @@ TEST_F(Form2Test, HoveringFollowsTheRulesOfEachControl) {
         EXPECT_EQ(form.pointer().shape(), s.want) << s.over->metaObject()->className();
     }
     form.pointer().setHourglass();
-    for (QWidget* w : {static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.Frame1),
-                       static_cast<QWidget*>(form.ListView1), static_cast<QWidget*>(&form)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(Button(form, "PushButton1")),
+          static_cast<QWidget*>(FrameOf(form, "Frame1")),
+          static_cast<QWidget*>(FileList(form, "ListView1")), static_cast<QWidget*>(&form)}) {
         MoveOver(w);
         EXPECT_EQ(form.pointer().shape(), Shape::Hourglass);
     }
@@ -167,15 +177,15 @@ TEST_F(Form2Test, TheAddButtonsFillTheFileList) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     dialogs.fileAnswers = {{tree.filePath("c.png")}};
-    form.PushButton3->click();
+    Button(form, "PushButton3")->click();
     dialogs.inputAnswers = {"txt"};
     dialogs.folderAnswers = {Native(tree.path())};
-    form.PushButton4->click();
-    EXPECT_EQ(form.ListView1->paths(),
+    Button(form, "PushButton4")->click();
+    EXPECT_EQ(FileList(form, "ListView1")->paths(),
               (QStringList{Native(tree.filePath("c.png")), Native(tree.filePath("a.txt")),
                            Native(tree.filePath("sub/b.txt"))}));
     EXPECT_EQ(form.pointer().shape(), Shape::Default);
-    EXPECT_TRUE(form.PushButton4->isEnabled());
+    EXPECT_TRUE(Button(form, "PushButton4")->isEnabled());
     EXPECT_TRUE(dialogs.reports().isEmpty());
 }
 

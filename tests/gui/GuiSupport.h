@@ -3,9 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -13,10 +17,44 @@
 #include <QWidget>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 
 #include "core/Settings.h"
 #include "ui/ProgramEnd.h"
 #include "ui/login/Form1.h"
+#include "ui/main/UploadList.h"
+
+// A control of a window, found by the name the window gives it ("Text1", "PushButton7"), as the
+// tests reach every control. A name the window does not have fails the test.
+template <class T>
+T* Control(const QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        throw std::logic_error(std::string("no control ") + name + " in " +
+                               window.objectName().toStdString());
+    return found;
+}
+inline QLineEdit* TextBox(const QWidget& w, const char* name) {
+    return Control<QLineEdit>(w, name);
+}
+inline QListWidget* ListBox(const QWidget& w, const char* name) {
+    return Control<QListWidget>(w, name);
+}
+inline QPushButton* Button(const QWidget& w, const char* name) {
+    return Control<QPushButton>(w, name);
+}
+inline QLabel* LabelOf(const QWidget& w, const char* name) {
+    return Control<QLabel>(w, name);
+}
+inline QGroupBox* FrameOf(const QWidget& w, const char* name) {
+    return Control<QGroupBox>(w, name);
+}
+inline UploadList* FileList(const QWidget& w, const char* name) {
+    return Control<UploadList>(w, name);
+}
+inline QProgressBar* ProgressBarOf(const QWidget& w, const char* name) {
+    return Control<QProgressBar>(w, name);
+}
 
 // A mouse move with no button held, delivered to the widget as the platform would deliver it:
 // through the application, so Qt's own rules of which widget hears it apply.
@@ -79,11 +117,11 @@ public:
 
 // Types a profile into the login window's five boxes.
 inline void TypeProfile(Form1& form, const ConnectionProfile& p) {
-    form.Text1->setText(p.server);
-    form.Text2->setText(p.user);
-    form.Text3->setText(p.password);
-    form.Text4->setText(p.database);
-    form.Text5->setText(p.port);
+    TextBox(form, "Text1")->setText(p.server);
+    TextBox(form, "Text2")->setText(p.user);
+    TextBox(form, "Text3")->setText(p.password);
+    TextBox(form, "Text4")->setText(p.database);
+    TextBox(form, "Text5")->setText(p.port);
 }
 
 // Types the profile and presses "Next >"; gives the main window it opened.

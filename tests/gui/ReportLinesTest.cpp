@@ -50,8 +50,8 @@ struct Case {
 // goes on: every step that can fail through the program's seams, in turn.
 TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
     const auto load = [](Form1& login) { login.mainWindow(); };
-    const auto click = [](QPushButton* Form2::*button) {
-        return [button](Form1& login) { (login.mainWindow().*button)->click(); };
+    const auto click = [](const char* button) {
+        return [button](Form1& login) { Button(login.mainWindow(), button)->click(); };
     };
     const Case cases[] = {
         {"store unusable at start-up",
@@ -75,7 +75,7 @@ TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
          "message",
          false,
          {},
-         [](Form1& l) { l.PushButton4->click(); },
+         [](Form1& l) { Button(l, "PushButton4")->click(); },
          {"Form1.PushButton4_Click at line 112"}},
         {"store unusable at the main window's load",
          true,
@@ -90,7 +90,7 @@ TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
          "",
          false,
          {},
-         [](Form1& l) { l.mainWindow().Text2->setText("img"); },
+         [](Form1& l) { TextBox(l.mainWindow(), "Text2")->setText("img"); },
          {"Form2.Form_Load at line 112", "Form2.Form_Load at line 114",
           "Form2.Form_Load at line 116", "Form2.Text2_Change at line 100"}},
         {"destination browser fails",
@@ -98,28 +98,28 @@ TEST(ReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
          "browseForFolder",
          false,
          {},
-         click(&Form2::PushButton2),
+         click("PushButton2"),
          {"Form2.PushButton2_Click at line 100"}},
         {"file dialog fails",
          false,
          "openFiles",
          false,
          {},
-         click(&Form2::PushButton3),
+         click("PushButton3"),
          {"Form2.PushButton3_Click at line 112"}},
         {"extension prompt fails",
          false,
          "inputBox",
          false,
          {},
-         click(&Form2::PushButton4),
+         click("PushButton4"),
          {"Form2.PushButton4_Click at line 100"}},
         {"folder browser fails",
          false,
          "browseForFolder",
          false,
          {"txt"},
-         click(&Form2::PushButton4),
+         click("PushButton4"),
          {"Form2.PushButton4_Click at line 104"}},
     };
     for (const Case& c : cases) {
@@ -175,7 +175,7 @@ TEST(ReportLines, ASkinThatCannotBeReadIsReportedAtItsStep) {
 #endif
     EXPECT_EQ(ReportPlaces(dialogs), QStringList{"Form1.Form_Load at line 100"});
     EXPECT_EQ(login.windowTitle(), "Vantrelle");
-    EXPECT_EQ(login.Text1->text(), "localhost");
+    EXPECT_EQ(TextBox(login, "Text1")->text(), "localhost");
 }
 
 class ServerReportLines : public DatabaseTest {
@@ -200,39 +200,39 @@ TEST_F(ServerReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
         std::function<void(Form1&, Form2&, Dialogs&)> act;
         QStringList want;
     };
-    const auto refuse = [](Form1& login) { login.Text3->setText("wrong"); };
+    const auto refuse = [](Form1& login) { TextBox(login, "Text3")->setText("wrong"); };
     const auto download = [this](Form2& form) {
-        form.List2->setCurrentRow(Items(form.List2).indexOf("data"));
-        form.Text1->setText(files.path());
-        form.Text3->setText("bin");
-        form.PushButton1->click();
+        ListBox(form, "List2")->setCurrentRow(Items(ListBox(form, "List2")).indexOf("data"));
+        TextBox(form, "Text1")->setText(files.path());
+        TextBox(form, "Text3")->setText("bin");
+        Button(form, "PushButton1")->click();
     };
     const auto upload = [this](Form2& form) {
-        form.List3->setCurrentRow(Items(form.List3).indexOf("data"));
+        ListBox(form, "List3")->setCurrentRow(Items(ListBox(form, "List3")).indexOf("data"));
         QFile file(files.filePath("up.bin"));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("bytes");
         file.close();
-        form.ListView1->appendPath(file.fileName());
-        form.PushButton7->click();
+        FileList(form, "ListView1")->appendPath(file.fileName());
+        Button(form, "PushButton7")->click();
     };
     const ServerCase cases[] = {
         {"table listing cannot connect",
          [&](Form1& l, Form2& f, Dialogs& d) {
              refuse(l);
-             AddMySQLToList1(d, *f.List1, l.profile());
+             AddMySQLToList1(d, *ListBox(f, "List1"), l.profile());
          },
          {"MySQL.AddMySQLToList1 at line 104"}},
         {"field listing cannot connect",
          [&](Form1& l, Form2& f, Dialogs&) {
              refuse(l);
-             ClickRow(f.List1, 0);
+             ClickRow(ListBox(f, "List1"), 0);
          },
          {"Form2.List1_Click at line 104"}},
         {"field listing of a dropped table",
          [&](Form1&, Form2& f, Dialogs&) {
              exec("DROP TABLE pics");
-             ClickRow(f.List4, 0);
+             ClickRow(ListBox(f, "List4"), 0);
          },
          {"Form2.List4_Click at line 108"}},
         {"download cannot connect",
@@ -266,7 +266,7 @@ TEST_F(ServerReportLines, EachFailingStepIsReportedWithItsHandlerAndLine) {
         ScriptedDialogs dialogs;
         Form1 login(dialogs, folder.environment());
         Form2& form = PressNext(login, profile());
-        ASSERT_EQ(Items(form.List1), QStringList{"pics"});
+        ASSERT_EQ(Items(ListBox(form, "List1")), QStringList{"pics"});
         dialogs.clear();
         c.act(login, form, dialogs);
         EXPECT_EQ(ReportPlaces(dialogs), c.want);

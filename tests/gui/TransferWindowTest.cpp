@@ -41,12 +41,13 @@ QByteArray Pattern(int size) {
 class TransferTest : public MainWindowTest {
 protected:
     bool buttonsEnabled() const {
-        for (const QPushButton* b : {form->PushButton1, form->PushButton2, form->PushButton3,
-                                     form->PushButton4, form->PushButton5, form->PushButton7})
+        for (const QPushButton* b : {Button(*form, "PushButton1"), Button(*form, "PushButton2"),
+                                     Button(*form, "PushButton3"), Button(*form, "PushButton4"),
+                                     Button(*form, "PushButton5"), Button(*form, "PushButton7")})
             if (!b->isEnabled()) return false;
         return true;
     }
-    void breakTheProfile() { login->Text3->setText("wrong"); }
+    void breakTheProfile() { TextBox(*login, "Text3")->setText("wrong"); }
     // Ends the session that the window's running transfer holds on the test's database.
     void killTheTransfersSession() {
         const QString id = scalar(
@@ -76,23 +77,23 @@ TEST_F(TransferTest, TheDownloadChecksItsInputsInOrderBeforeConnecting) {
     };
     for (const Case& c : cases) {
         dialogs.clear();
-        form->List1->setCurrentRow(0);
-        form->List2->clearSelection();
-        if (c.field) form->List2->setCurrentRow(1);
-        form->Text1->setText(c.folder);
-        form->Text3->setText(c.extension);
-        form->PushButton1->click();
+        ListBox(*form, "List1")->setCurrentRow(0);
+        ListBox(*form, "List2")->clearSelection();
+        if (c.field) ListBox(*form, "List2")->setCurrentRow(1);
+        TextBox(*form, "Text1")->setText(c.folder);
+        TextBox(*form, "Text3")->setText(c.extension);
+        Button(*form, "PushButton1")->click();
         EXPECT_EQ(dialogs.shownTexts(), QStringList{c.want}) << c.want.toStdString();
     }
 }
 
 TEST_F(TransferTest, TheDownloadWritesOneNumberedFilePerValueAndSaysDone) {
     exec("INSERT INTO pics (data) VALUES ('A'), (NULL), ('BB'), ('')");
-    choose(form->List1, form->List2, "pics", "data");
-    form->Text1->setText(files.path());
-    form->Text2->setText("img");
-    form->Text3->setText("jpg");
-    form->PushButton1->click();
+    choose(ListBox(*form, "List1"), ListBox(*form, "List2"), "pics", "data");
+    TextBox(*form, "Text1")->setText(files.path());
+    TextBox(*form, "Text2")->setText("img");
+    TextBox(*form, "Text3")->setText("jpg");
+    Button(*form, "PushButton1")->click();
     EXPECT_EQ(dialogs.shownTexts(), QStringList{"Done."});
     QDir dir(files.path());
     EXPECT_EQ(dir.entryList(QDir::Files, QDir::Name),
@@ -107,20 +108,20 @@ TEST_F(TransferTest, TheDownloadWritesOneNumberedFilePerValueAndSaysDone) {
 
 TEST_F(TransferTest, ATextColumnShowsTheTypeMessageAndWritesNothing) {
     exec("INSERT INTO pics (note) VALUES ('words')");
-    choose(form->List1, form->List2, "pics", "note");
-    form->Text1->setText(files.path());
-    form->Text3->setText("txt");
-    form->PushButton1->click();
+    choose(ListBox(*form, "List1"), ListBox(*form, "List2"), "pics", "note");
+    TextBox(*form, "Text1")->setText(files.path());
+    TextBox(*form, "Text3")->setText("txt");
+    Button(*form, "PushButton1")->click();
     EXPECT_EQ(dialogs.shownTexts(), QStringList{WrongTypeMessage(203)});
     EXPECT_TRUE(QDir(files.path()).isEmpty());
 }
 
 TEST_F(TransferTest, ADownloadThatCannotConnectIsReportedOnceAndEnds) {
-    choose(form->List1, form->List2, "pics", "data");
-    form->Text1->setText(files.path());
-    form->Text3->setText("jpg");
+    choose(ListBox(*form, "List1"), ListBox(*form, "List2"), "pics", "data");
+    TextBox(*form, "Text1")->setText(files.path());
+    TextBox(*form, "Text3")->setText("jpg");
     breakTheProfile();
-    form->PushButton1->click();
+    Button(*form, "PushButton1")->click();
     ASSERT_EQ(dialogs.shownTexts().size(), 1) << dialogs.shownTexts().join("\n").toStdString();
     EXPECT_TRUE(dialogs.reports()[0].contains("Form2.PushButton1_Click at line 110\r\r"));
     EXPECT_EQ(form->pointer().shape(), Shape::Default);
@@ -139,10 +140,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(holdRowsFrom("pics", heldRow));
         // "Next >" again, so that the table lists show the view.
         login->PushButton3_Click();
-        choose(form->List1, form->List2, "held", "data");
-        form->Text1->setText(files.path());
-        form->Text2->setText("v");
-        form->Text3->setText("bin");
+        choose(ListBox(*form, "List1"), ListBox(*form, "List2"), "held", "data");
+        TextBox(*form, "Text1")->setText(files.path());
+        TextBox(*form, "Text2")->setText("v");
+        TextBox(*form, "Text3")->setText("bin");
         dialogs.clear();
     }
     void whenReady(std::function<bool()> ready, std::function<void()> act) {
@@ -168,7 +169,7 @@ protected:
     void dropOnList(const QString& path) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(path)});
-        const QPoint at = form->ListView1->viewport()->mapTo(form, QPoint(5, 5));
+        const QPoint at = FileList(*form, "ListView1")->viewport()->mapTo(form, QPoint(5, 5));
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(form->windowHandle(), &enter);
         QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -178,6 +179,8 @@ protected:
 
 // Counts the paint events that a widget receives.
 class PaintCounter : public QObject {
+    Q_OBJECT
+
 public:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++paints;
@@ -189,49 +192,50 @@ public:
 TEST_F(HeldDownloadTest, TheWindowPaintsAndTakesNoInputWhileTheDownloadRuns) {
     holdAt(1, 3, 1000);
     const QMap<QString, QString> stored = settings.storedValues();
-    const int tableRow = form->List1->currentRow();
+    const int tableRow = ListBox(*form, "List1")->currentRow();
     PaintCounter counter;
     form->installEventFilter(&counter);
     QTemporaryDir elsewhere;
     const QString dropped = MakeEmptyFile(elsewhere.path(), "dropped.txt");
     bool busy = false;
     int paintsAtInput = -1;
-    whenReady(
-        [&] { return form->isBusy(); },
-        [&] {
-            busy = true;
-            paintsAtInput = counter.paints;
-            // A key for the prefix box and a click on another table, as the user would.
-            QCoreApplication::postEvent(
-                form->Text2,
-                new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
-            QWidget* list = form->List1->viewport();
-            const QPoint at =
-                form->List1->visualItemRect(form->List1->item(tableRow == 0 ? 1 : 0)).center();
-            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                QCoreApplication::postEvent(
-                    list, new QMouseEvent(type, QPointF(at), QPointF(list->mapToGlobal(at)),
-                                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-            dropOnList(dropped);
-            form->update();
-        });
+    whenReady([&] { return form->isBusy(); },
+              [&] {
+                  busy = true;
+                  paintsAtInput = counter.paints;
+                  // A key for the prefix box and a click on another table, as the user would.
+                  QCoreApplication::postEvent(TextBox(*form, "Text2"),
+                                              new QKeyEvent(QEvent::KeyPress, Qt::Key_X,
+                                                            Qt::NoModifier, QStringLiteral("x")));
+                  QWidget* list = ListBox(*form, "List1")->viewport();
+                  const QPoint at =
+                      ListBox(*form, "List1")
+                          ->visualItemRect(ListBox(*form, "List1")->item(tableRow == 0 ? 1 : 0))
+                          .center();
+                  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                      QCoreApplication::postEvent(
+                          list, new QMouseEvent(type, QPointF(at), QPointF(list->mapToGlobal(at)),
+                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                  dropOnList(dropped);
+                  form->update();
+              });
     whenReady([&] { return paintsAtInput >= 0 && counter.paints > paintsAtInput; },
               [&] { releaseHeld(); });
-    form->PushButton1->click();
+    Button(*form, "PushButton1")->click();
 
     EXPECT_TRUE(busy);
     EXPECT_GT(counter.paints, paintsAtInput);
     EXPECT_EQ(dialogs.shownTexts(), QStringList{"Done."});
-    EXPECT_EQ(form->Text2->text(), "v");
-    EXPECT_EQ(form->List1->currentRow(), tableRow);
+    EXPECT_EQ(TextBox(*form, "Text2")->text(), "v");
+    EXPECT_EQ(ListBox(*form, "List1")->currentRow(), tableRow);
     EXPECT_EQ(settings.storedValues(), stored);
     expectWholeFilesFromTheFirst(1000);
     EXPECT_EQ(written().size(), 3);
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(FileList(*form, "ListView1")->topLevelItemCount(), 0);
     // The same drop once the download has ended is taken; the list adds it from the event loop.
     dropOnList(dropped);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(FileList(*form, "ListView1")->topLevelItemCount(), 1);
     EXPECT_TRUE(buttonsEnabled());
 }
 
@@ -246,7 +250,7 @@ TEST_F(HeldDownloadTest, ClosingTheWindowMidDownloadEndsTheProgramAndLeavesOnlyW
                   endsAtClose = end.ends;
                   releaseHeld();
               });
-    form->PushButton1->click();
+    Button(*form, "PushButton1")->click();
 
     EXPECT_EQ(endsAtClose, 1);
     EXPECT_TRUE(dialogs.calls.empty());
@@ -268,7 +272,7 @@ TEST_F(HeldDownloadTest, AConnectionKilledMidDownloadIsReportedAtItsLineWithoutD
     dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
         onWindowThread.push_back(QThread::currentThread() == form->thread());
     };
-    form->PushButton1->click();
+    Button(*form, "PushButton1")->click();
     dialogs.whileShown = nullptr;
 
     ASSERT_EQ(dialogs.shownTexts().size(), 1) << dialogs.shownTexts().join("\n").toStdString();
@@ -287,11 +291,11 @@ TEST_F(TransferTest, ADownloadThatFailsPartWayIsReportedAndKeepsTheFilesWrittenB
     exec("INSERT INTO pics (data) VALUES ('first'), ('second'), ('third')");
     // A folder where the second file must go: that file cannot be written.
     ASSERT_TRUE(QDir(files.path()).mkdir("img2.jpg"));
-    choose(form->List1, form->List2, "pics", "data");
-    form->Text1->setText(files.path());
-    form->Text2->setText("img");
-    form->Text3->setText("jpg");
-    form->PushButton1->click();
+    choose(ListBox(*form, "List1"), ListBox(*form, "List2"), "pics", "data");
+    TextBox(*form, "Text1")->setText(files.path());
+    TextBox(*form, "Text2")->setText("img");
+    TextBox(*form, "Text3")->setText("jpg");
+    Button(*form, "PushButton1")->click();
     const QStringList shown = dialogs.shownTexts();
     ASSERT_EQ(dialogs.reports().size(), 1) << shown.join("\n").toStdString();
     EXPECT_TRUE(
@@ -309,37 +313,37 @@ TEST_F(TransferTest, ADownloadThatFailsPartWayIsReportedAndKeepsTheFilesWrittenB
 
 TEST_F(TransferTest, TheUploadChecksItsInputsInOrder) {
     breakTheProfile();
-    form->PushButton7->click();
+    Button(*form, "PushButton7")->click();
     EXPECT_EQ(dialogs.shownTexts(), QStringList{"No files added."});
     dialogs.clear();
-    form->ListView1->appendPath(writeFile("a.bin", "a"));
-    form->List3->clearSelection();
-    form->PushButton7->click();
+    FileList(*form, "ListView1")->appendPath(writeFile("a.bin", "a"));
+    ListBox(*form, "List3")->clearSelection();
+    Button(*form, "PushButton7")->click();
     EXPECT_EQ(dialogs.shownTexts(), QStringList{"Please select blob field."});
 }
 
 TEST_F(TransferTest, EachListedFileBecomesARowAndTheRunSaysWhatHappened) {
     const QByteArray first = Pattern(25000);
     const QByteArray third = Pattern(10);
-    form->ListView1->appendPath(writeFile("one.bin", first));
+    FileList(*form, "ListView1")->appendPath(writeFile("one.bin", first));
     const QString gone = writeFile("two.bin", "soon gone");
-    form->ListView1->appendPath(gone);
-    form->ListView1->appendPath(writeFile("empty.bin", ""));
-    form->ListView1->appendPath(writeFile("three.bin", third));
+    FileList(*form, "ListView1")->appendPath(gone);
+    FileList(*form, "ListView1")->appendPath(writeFile("empty.bin", ""));
+    FileList(*form, "ListView1")->appendPath(writeFile("three.bin", third));
     QFile::remove(gone);
-    const QStringList listed = form->ListView1->paths();
-    choose(form->List4, form->List3, "pics", "data");
+    const QStringList listed = FileList(*form, "ListView1")->paths();
+    choose(ListBox(*form, "List4"), ListBox(*form, "List3"), "pics", "data");
 
     std::vector<std::pair<Shape, bool>> duringRun;
     std::vector<int> barWhileShown;  // "File Stored" comes before the bar goes back to 0
     dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
         duringRun.emplace_back(form->pointer().shape(), buttonsEnabled());
-        barWhileShown.push_back(form->ProgressBar1->value());
+        barWhileShown.push_back(ProgressBarOf(*form, "ProgressBar1")->value());
     };
     std::vector<int> progress;
-    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged,
+    QObject::connect(ProgressBarOf(*form, "ProgressBar1"), &QProgressBar::valueChanged,
                      [&](int v) { progress.push_back(v); });
-    form->PushButton7->click();
+    Button(*form, "PushButton7")->click();
     dialogs.whileShown = nullptr;
 
     EXPECT_EQ(dialogs.shownTexts(), (QStringList{"File Stored", "File does not appear to be valid.",
@@ -350,22 +354,22 @@ TEST_F(TransferTest, EachListedFileBecomesARowAndTheRunSaysWhatHappened) {
     }
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 0}));
     EXPECT_EQ(barWhileShown, (std::vector<int>{2, 0, 0, 0}));
-    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(ProgressBarOf(*form, "ProgressBar1")->value(), 0);
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "2");
     EXPECT_EQ(scalar("SELECT SHA2(data, 256) FROM pics ORDER BY id LIMIT 1"),
               QCryptographicHash::hash(first, QCryptographicHash::Sha256).toHex());
     EXPECT_EQ(scalar("SELECT LENGTH(data) FROM pics ORDER BY id DESC LIMIT 1"), "10");
-    EXPECT_EQ(form->ListView1->paths(), listed);
+    EXPECT_EQ(FileList(*form, "ListView1")->paths(), listed);
     EXPECT_EQ(form->pointer().shape(), Shape::Default);
     EXPECT_TRUE(buttonsEnabled());
 }
 
 TEST_F(TransferTest, AnUploadThatCannotConnectIsReportedOnceWithoutDone) {
-    form->ListView1->appendPath(writeFile("a.bin", "a"));
-    form->ListView1->appendPath(writeFile("b.bin", "b"));
-    choose(form->List4, form->List3, "pics", "data");
+    FileList(*form, "ListView1")->appendPath(writeFile("a.bin", "a"));
+    FileList(*form, "ListView1")->appendPath(writeFile("b.bin", "b"));
+    choose(ListBox(*form, "List4"), ListBox(*form, "List3"), "pics", "data");
     breakTheProfile();
-    form->PushButton7->click();
+    Button(*form, "PushButton7")->click();
     ASSERT_EQ(dialogs.shownTexts().size(), 1) << dialogs.shownTexts().join("\n").toStdString();
     EXPECT_TRUE(dialogs.reports()[0].contains("Form2.PushButton7_Click at line 108\r\r"));
     EXPECT_EQ(form->pointer().shape(), Shape::Default);
@@ -378,16 +382,16 @@ TEST_F(TransferTest, AConnectionLostMidUploadLeavesNoRowAndTheWindowWorking) {
     QByteArray noise(30 * 10240 + 17, '\0');
     for (char& c : noise) c = static_cast<char>(QRandomGenerator::global()->bounded(256));
     const QString path = writeFile("big.bin", noise);
-    form->ListView1->appendPath(path);
-    choose(form->List4, form->List3, "pics", "data");
+    FileList(*form, "ListView1")->appendPath(path);
+    choose(ListBox(*form, "List4"), ListBox(*form, "List3"), "pics", "data");
     // The connection is lost while the file is on its way.
     const std::optional<TestServer> server = TestServer::fromEnvironment();
     StallingRelay relay(server->host, server->port.toUShort(), -1, 20000);
-    login->Text1->setText("127.0.0.1");
-    login->Text5->setText(QString::number(relay.port()));
+    TextBox(*login, "Text1")->setText("127.0.0.1");
+    TextBox(*login, "Text5")->setText(QString::number(relay.port()));
     WhenReady(
         form, [&] { return relay.stalled(); }, [&] { relay.release(); });
-    form->PushButton7->click();
+    Button(*form, "PushButton7")->click();
 
     ASSERT_EQ(dialogs.shownTexts().size(), 2) << dialogs.shownTexts().join("\n").toStdString();
     // The server's own words come first ("Server has gone away" or "Lost connection ..."), then
@@ -402,7 +406,7 @@ TEST_F(TransferTest, AConnectionLostMidUploadLeavesNoRowAndTheWindowWorking) {
     // The next run opens a connection of its own and stores the file.
     dialogs.clear();
     TypeProfile(*login, profile());
-    form->PushButton7->click();
+    Button(*form, "PushButton7")->click();
     EXPECT_EQ(dialogs.shownTexts(), (QStringList{"File Stored", "Done."}));
     EXPECT_EQ(scalar("SELECT LENGTH(data) FROM pics"), QString::number(30 * 10240 + 17));
 }
@@ -413,12 +417,12 @@ TEST_F(TransferTest, AFileTheColumnRefusesIsReportedReadablyAndTheRunGoesOn) {
     QByteArray picture("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
     picture += Pattern(5000);
     const QString picturePath = writeFile("picture.png", picture);
-    form->ListView1->appendPath(picturePath);
-    form->ListView1->appendPath(writeFile("number.txt", "42"));
+    FileList(*form, "ListView1")->appendPath(picturePath);
+    FileList(*form, "ListView1")->appendPath(writeFile("number.txt", "42"));
     exec("ALTER TABLE pics ADD COLUMN caption VARCHAR(6000) CHARACTER SET utf8mb4");
     login->PushButton3_Click();  // lists the new column
-    choose(form->List4, form->List3, "pics", "caption");
-    form->PushButton7->click();
+    choose(ListBox(*form, "List4"), ListBox(*form, "List3"), "pics", "caption");
+    Button(*form, "PushButton7")->click();
 
     ASSERT_EQ(dialogs.shownTexts().size(), 3) << dialogs.shownTexts().join("\n").toStdString();
     const QString report = dialogs.reports().value(0);
@@ -435,3 +439,5 @@ TEST_F(TransferTest, AFileTheColumnRefusesIsReportedReadablyAndTheRunGoesOn) {
 }
 
 }  // namespace
+
+#include "TransferWindowTest.moc"

@@ -73,11 +73,13 @@ protected:
         return p;
     }
     void chooseDownload() {
-        choose(form->List1, form->List2, "pics", "data");
-        form->Text1->setText(files.path());
-        form->Text3->setText("bin");
+        choose(ListBox(*form, "List1"), ListBox(*form, "List2"), "pics", "data");
+        TextBox(*form, "Text1")->setText(files.path());
+        TextBox(*form, "Text3")->setText("bin");
     }
-    void chooseUpload() { choose(form->List4, form->List3, "pics", "data"); }
+    void chooseUpload() {
+        choose(ListBox(*form, "List4"), ListBox(*form, "List3"), "pics", "data");
+    }
 };
 
 TEST_F(WaitingWindowTest, ClosingEndsTheProgramAtOnceWhateverTheWindowWaitsFor) {
@@ -124,7 +126,7 @@ TEST_F(WaitingWindowTest, ClosingEndsTheProgramAtOnceWhateverTheWindowWaitsFor) 
         {"the upload's sends", -1, 2 << 20, WindowPointer::Shape::Hourglass,
          [&](StallingRelay& r) {
              TypeProfile(*login, through(r));
-             form->ListView1->appendPath(big);
+             FileList(*form, "ListView1")->appendPath(big);
              chooseUpload();
              return form;
          },
@@ -212,17 +214,18 @@ TEST_F(WaitingWindowTest, AfterARunTheNextKeyPressChangesNoBox) {
     dialogs.inputAnswers = {"bin"};
     dialogs.folderAnswers = {files.path()};
     chooseDownload();
-    form->Text3->setText("jpg");
+    TextBox(*form, "Text3")->setText("jpg");
     chooseUpload();
-    form->ListView1->appendPath(file);
-    for (QPushButton* start : {form->PushButton1, form->PushButton7, form->PushButton4}) {
+    FileList(*form, "ListView1")->appendPath(file);
+    for (QPushButton* start : {Button(*form, "PushButton1"), Button(*form, "PushButton7"),
+                               Button(*form, "PushButton4")}) {
         start->setFocus();
         start->click();
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form;
         QKeyEvent key(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("z"));
         QCoreApplication::sendEvent(target, &key);
-        EXPECT_EQ(form->Text3->text(), "jpg") << start->text().toStdString();
-        EXPECT_EQ(form->Text2->text(), "") << start->text().toStdString();
+        EXPECT_EQ(TextBox(*form, "Text3")->text(), "jpg") << start->text().toStdString();
+        EXPECT_EQ(TextBox(*form, "Text2")->text(), "") << start->text().toStdString();
     }
 }
 
@@ -279,7 +282,7 @@ TEST_F(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgra
             QDialog* box = Shown<QDialog>();
             ASSERT_NE(box, nullptr);
             // A key for the login window is dropped, one for the box's text is taken.
-            for (QWidget* target : {static_cast<QWidget*>(login.Text2),
+            for (QWidget* target : {static_cast<QWidget*>(TextBox(login, "Text2")),
                                     static_cast<QWidget*>(box->findChild<QLineEdit*>())})
                 if (target) Press(target, Qt::Key_Z, "z");
             // A popup that the box opens, a menu or a list of completions, takes input too.
@@ -300,7 +303,7 @@ TEST_F(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgra
         EXPECT_EQ(c.show(), c.want);
         EXPECT_FALSE(modal);
         EXPECT_TRUE(popupTakesKeys);
-        EXPECT_EQ(login.Text2->text(), "");
+        EXPECT_EQ(TextBox(login, "Text2")->text(), "");
         EXPECT_EQ(end.ends, 1);
         login.show();
     }

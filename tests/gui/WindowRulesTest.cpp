@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -48,18 +49,20 @@ TEST_F(WindowRulesTest, TheMainWindowTabsInTheOrderOfItsTabIndexes) {
     Form1 login(dialogs, folder.environment());
     Form2& form = login.mainWindow();
     const QList<QWidget*> want{
-        form.Text3,       form.Text2,       form.Text1,       form.List2,       form.List1,
-        form.ListView1,   form.List3,       form.List4,       form.PushButton2, form.PushButton1,
-        form.PushButton3, form.PushButton4, form.PushButton5, form.PushButton7};
+        TextBox(form, "Text3"),      TextBox(form, "Text2"),      TextBox(form, "Text1"),
+        ListBox(form, "List2"),      ListBox(form, "List1"),      FileList(form, "ListView1"),
+        ListBox(form, "List3"),      ListBox(form, "List4"),      Button(form, "PushButton2"),
+        Button(form, "PushButton1"), Button(form, "PushButton3"), Button(form, "PushButton4"),
+        Button(form, "PushButton5"), Button(form, "PushButton7")};
     QList<QWidget*> chain;
-    QWidget* w = form.Text3;
+    QWidget* w = TextBox(form, "Text3");
     do {
         if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(&form))
             chain << w;
         w = w->nextInFocusChain();
-    } while (w != form.Text3 && chain.size() <= want.size());
+    } while (w != TextBox(form, "Text3") && chain.size() <= want.size());
     EXPECT_EQ(chain, want);
-    EXPECT_EQ(form.ProgressBar1->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(ProgressBarOf(form, "ProgressBar1")->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(WindowRulesTest, TextBoxesShowTheWindowsPointerWhileItIsNotTheDefault) {
@@ -72,8 +75,10 @@ TEST_F(WindowRulesTest, TextBoxesShowTheWindowsPointerWhileItIsNotTheDefault) {
         QList<QLineEdit*> boxes;
     };
     const Case cases[] = {
-        {login.pointer(), {login.Text1, login.Text2, login.Text3, login.Text4, login.Text5}},
-        {form.pointer(), {form.Text1, form.Text2, form.Text3}}};
+        {login.pointer(),
+         {TextBox(login, "Text1"), TextBox(login, "Text2"), TextBox(login, "Text3"),
+          TextBox(login, "Text4"), TextBox(login, "Text5")}},
+        {form.pointer(), {TextBox(form, "Text1"), TextBox(form, "Text2"), TextBox(form, "Text3")}}};
     for (const Case& c : cases) {
         for (QLineEdit* box : c.boxes) ASSERT_EQ(box->cursor().shape(), Qt::IBeamCursor);
         c.pointer.setHourglass();
@@ -88,23 +93,26 @@ TEST_F(WindowRulesTest, TextBoxesShowTheWindowsPointerWhileItIsNotTheDefault) {
 TEST_F(WindowRulesTest, WhileTestConnectionRunsTheTextBoxesShowTheHourglass) {
     Form1 login(dialogs, folder.environment());
     login.Form_Load();
-    login.Text1->setText("127.0.0.1");
-    login.Text5->setText("1");  // nothing listens there: the test fails at once
+    TextBox(login, "Text1")->setText("127.0.0.1");
+    TextBox(login, "Text5")->setText("1");  // nothing listens there: the test fails at once
     std::vector<Qt::CursorShape> shown;
     dialogs.whileShown = [&](const ScriptedDialogs::Call&) {
-        for (QLineEdit* box : {login.Text1, login.Text2, login.Text3, login.Text4, login.Text5})
+        for (QLineEdit* box :
+             {TextBox(login, "Text1"), TextBox(login, "Text2"), TextBox(login, "Text3"),
+              TextBox(login, "Text4"), TextBox(login, "Text5")})
             shown.push_back(box->cursor().shape());
     };
-    login.PushButton5->click();
+    Button(login, "PushButton5")->click();
     ASSERT_EQ(dialogs.shownTexts().size(), 1);
     EXPECT_EQ(shown, std::vector<Qt::CursorShape>(5, Qt::WaitCursor));
-    EXPECT_EQ(login.Text1->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(TextBox(login, "Text1")->cursor().shape(), Qt::IBeamCursor);
 }
 
 TEST_F(WindowRulesTest, PushButtonsLookTheSameWithThePointerOverThem) {
     QWidget window;
     window.resize(200, 60);
-    QPushButton* button = MakePushButton(&window, "Start Uploading", QRect(10, 10, 160, 27));
+    QPushButton* button =
+        MakePushButton(&window, "PushButton7", "Start Uploading", QRect(10, 10, 160, 27));
     window.show();
     QApplication::processEvents();
     const QImage away = button->grab().toImage();
@@ -115,6 +123,26 @@ TEST_F(WindowRulesTest, PushButtonsLookTheSameWithThePointerOverThem) {
     EXPECT_EQ(over, away);
 }
 
+TEST_F(WindowRulesTest, ReturnAndEnterPressTheFocusedButtonButNothingFromATextBox) {
+    QWidget window;
+    QPushButton* button =
+        MakePushButton(&window, "PushButton7", "Start Uploading", QRect(10, 10, 160, 27));
+    QLineEdit* box = MakeTextBox(&window, "Text3", QRect(10, 40, 160, 20));
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    const auto press = [](QWidget* to, int key, Qt::KeyboardModifiers modifiers, bool repeat) {
+        QKeyEvent down(QEvent::KeyPress, key, modifiers, QString(), repeat);
+        QApplication::sendEvent(to, &down);
+    };
+    press(button, Qt::Key_Return, Qt::NoModifier, false);
+    press(button, Qt::Key_Enter, Qt::KeypadModifier, false);
+    press(button, Qt::Key_Return, Qt::NoModifier, true);  // a held key presses once
+    EXPECT_EQ(clicks, 2);
+    press(box, Qt::Key_Return, Qt::NoModifier, false);
+    press(box, Qt::Key_Enter, Qt::KeypadModifier, false);
+    EXPECT_EQ(clicks, 2);
+}
+
 TEST_F(WindowRulesTest, TheDestinationShowsTheStartOfItsPathAfterLoadingAndBrowsing) {
     const QString stored = "/srv/a/rather/long/path/to/the/folder/where/the/pictures/are/kept";
     const QString browsed = "/home/someone/with/another/long/path/for/the/downloaded/images/now";
@@ -122,12 +150,12 @@ TEST_F(WindowRulesTest, TheDestinationShowsTheStartOfItsPathAfterLoadingAndBrows
     Form1 login(dialogs, folder.environment());
     Form2& form = login.mainWindow();
     form.showWindow();
-    EXPECT_EQ(form.Text1->text(), stored);
-    EXPECT_EQ(form.Text1->cursorPosition(), 0);
+    EXPECT_EQ(TextBox(form, "Text1")->text(), stored);
+    EXPECT_EQ(TextBox(form, "Text1")->cursorPosition(), 0);
     dialogs.folderAnswers = {browsed};
-    form.PushButton2->click();
-    EXPECT_EQ(form.Text1->text(), browsed);
-    EXPECT_EQ(form.Text1->cursorPosition(), 0);
+    Button(form, "PushButton2")->click();
+    EXPECT_EQ(TextBox(form, "Text1")->text(), browsed);
+    EXPECT_EQ(TextBox(form, "Text1")->cursorPosition(), 0);
 }
 
 // What the window looked like while a dropped folder's files were listed.
@@ -150,13 +178,13 @@ TEST_F(WindowRulesTest, ADroppedFolderIsAddedAsAFolderAddIsAndGoesOnAfterAFailur
     fs.fileListingFailures.insert({Native(root.filePath("B")), Failure(67, "Too many files")});
     std::vector<Seen> seen;
     fs.whileListingFiles = [&](const QString&) {
-        seen.push_back(
-            {form.isBusy(), form.PushButton7->isEnabled(), form.Text1->cursor().shape()});
+        seen.push_back({form.isBusy(), Button(form, "PushButton7")->isEnabled(),
+                        TextBox(form, "Text1")->cursor().shape()});
     };
-    form.ListView1->setFileSystem(&fs);
-    form.ListView1->addDroppedPaths({Native(root.path())});
+    FileList(form, "ListView1")->setFileSystem(&fs);
+    FileList(form, "ListView1")->addDroppedPaths({Native(root.path())});
 
-    EXPECT_EQ(form.ListView1->paths(), (QStringList{top, deep}));
+    EXPECT_EQ(FileList(form, "ListView1")->paths(), (QStringList{top, deep}));
     ASSERT_EQ(dialogs.reports().size(), 1);
     EXPECT_TRUE(dialogs.reports()[0].startsWith(
         "Too many files\r\nin Tarnwick2021/08/31.Form2.ListView1_OLEDragDrop at line 102\r\r"));
@@ -167,9 +195,9 @@ TEST_F(WindowRulesTest, ADroppedFolderIsAddedAsAFolderAddIsAndGoesOnAfterAFailur
         EXPECT_EQ(s.overTextBox, Qt::WaitCursor);
     }
     EXPECT_FALSE(form.isBusy());
-    EXPECT_TRUE(form.PushButton7->isEnabled());
+    EXPECT_TRUE(Button(form, "PushButton7")->isEnabled());
     EXPECT_EQ(form.pointer().shape(), Shape::Default);
-    EXPECT_EQ(form.Text1->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(TextBox(form, "Text1")->cursor().shape(), Qt::IBeamCursor);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 
 class RelayWorker : public QObject {
+    Q_OBJECT
+
 public:
     RelayWorker(StallingRelay& relay, QString host, quint16 port, qint64 fromServer,
                 qint64 fromClient)
@@ -82,3 +84,5 @@ void StallingRelay::release() {
     QMetaObject::invokeMethod(
         worker_, [this] { worker_->release(); }, Qt::BlockingQueuedConnection);
 }
+
+#include "StallingRelay.moc"

@@ -1,6 +1,6 @@
 #include "ui/login/Form1.h"
 
-#include <QCloseEvent>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +16,6 @@
 #include "ui/ChangeHandlers.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
-#include "ui/ProgramEnd.h"
 #include "ui/WindowSetup.h"
 #include "ui/WorkerThread.h"
 #include "ui/main/Form2.h"
@@ -37,7 +36,7 @@ StartEnvironment StartEnvironment::ofThisProgram() {
 }
 
 Form1::Form1(Dialogs& dialogs, StartEnvironment environment, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), environment_(std::move(environment)), pointer_(*this) {
+    : ProgramWindow(parent), dialogs_(dialogs), environment_(std::move(environment)) {
     setObjectName(QStringLiteral("Form1"));
     MakeFixedWindow(*this, QSize(Twips(8040), Twips(3690)));
     setFont(ArialFont(9, false));
@@ -52,29 +51,33 @@ Form1::Form1(Dialogs& dialogs, StartEnvironment environment, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::buildControls() {
-    Frame1 = MakeFrame(this, QStringLiteral("MySQL Login"), TwipsRect(120, 120, 7800, 2895));
+    Frame1 =
+        MakeFrame(this, "Frame1", QStringLiteral("MySQL Login"), TwipsRect(120, 120, 7800, 2895));
 
-    Label2 = MakeLabel(Frame1, QStringLiteral("Server:"), TwipsRect(240, 405, 1095, 255));
-    Text1 = MakeTextBox(Frame1, TwipsRect(1320, 360, 4575, 345));
-    Label9 = MakeLabel(Frame1, QStringLiteral("Port:"), TwipsRect(6000, 405, 495, 255));
-    Text5 = MakeTextBox(Frame1, TwipsRect(6480, 360, 1095, 345));
-    Label1 = MakeLabel(Frame1, QStringLiteral("Username:"), TwipsRect(240, 885, 1095, 255));
-    Text2 = MakeTextBox(Frame1, TwipsRect(1320, 840, 6255, 345));
-    Label4 = MakeLabel(Frame1, QStringLiteral("Password:"), TwipsRect(240, 1365, 1095, 255));
-    Text3 = MakeTextBox(Frame1, TwipsRect(1320, 1320, 6255, 345));
+    Label2 = MakeLabel(Frame1, "Label2", QStringLiteral("Server:"), TwipsRect(240, 405, 1095, 255));
+    Text1 = MakeTextBox(Frame1, "Text1", TwipsRect(1320, 360, 4575, 345));
+    Label9 = MakeLabel(Frame1, "Label9", QStringLiteral("Port:"), TwipsRect(6000, 405, 495, 255));
+    Text5 = MakeTextBox(Frame1, "Text5", TwipsRect(6480, 360, 1095, 345));
+    Label1 =
+        MakeLabel(Frame1, "Label1", QStringLiteral("Username:"), TwipsRect(240, 885, 1095, 255));
+    Text2 = MakeTextBox(Frame1, "Text2", TwipsRect(1320, 840, 6255, 345));
+    Label4 =
+        MakeLabel(Frame1, "Label4", QStringLiteral("Password:"), TwipsRect(240, 1365, 1095, 255));
+    Text3 = MakeTextBox(Frame1, "Text3", TwipsRect(1320, 1320, 6255, 345));
     Text3->setEchoMode(QLineEdit::Password);
     // Every character of the password shows as "*", whatever the style's own choice.
     Text3->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    Label3 = MakeLabel(Frame1, QStringLiteral("Database:"), TwipsRect(240, 1845, 975, 255));
-    Text4 = MakeTextBox(Frame1, TwipsRect(1320, 1800, 6255, 345));
-    PushButton5 =
-        MakePushButton(Frame1, QStringLiteral("Test Connection"), TwipsRect(240, 2280, 3600, 405));
-    PushButton4 = MakePushButton(Frame1, QStringLiteral("Help"), TwipsRect(3960, 2280, 3600, 405));
-    PushButton3 = MakePushButton(this, QStringLiteral("Next >"), TwipsRect(120, 3150, 7800, 405));
+    Label3 =
+        MakeLabel(Frame1, "Label3", QStringLiteral("Database:"), TwipsRect(240, 1845, 975, 255));
+    Text4 = MakeTextBox(Frame1, "Text4", TwipsRect(1320, 1800, 6255, 345));
+    PushButton5 = MakePushButton(Frame1, "PushButton5", QStringLiteral("Test Connection"),
+                                 TwipsRect(240, 2280, 3600, 405));
+    PushButton4 = MakePushButton(Frame1, "PushButton4", QStringLiteral("Help"),
+                                 TwipsRect(3960, 2280, 3600, 405));
+    PushButton3 = MakePushButton(this, "PushButton3", QStringLiteral("Next >"),
+                                 TwipsRect(120, 3150, 7800, 405));
 
-    QWidget* tabOrder[] = {Text1, Text5,       Text2,       Text3,
-                           Text4, PushButton5, PushButton4, PushButton3};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    setTabOrder({Text1, Text5, Text2, Text3, Text4, PushButton5, PushButton4, PushButton3});
 
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
@@ -98,7 +101,7 @@ void Form1::buildControls() {
         box->installEventFilter(this);
     }
 
-    hover_ = new HoverRules(pointer_, this);
+    hover_ = new HoverRules(pointer(), this);
     hover_->addWindow(this);
     for (QWidget* w : std::initializer_list<QWidget*>{Frame1, Text1, Text2, Text3, Text4})
         hover_->add(w, HoverRules::Rule::Background);
@@ -123,14 +126,6 @@ void Form1::start() {
     showWindow();
 }
 
-void Form1::showWindow() {
-    if (!shownBefore_) {
-        CenterOnScreen(*this);
-        shownBefore_ = true;
-    }
-    show();
-}
-
 void Form1::Form_Load() {
     Steps steps(dialogs_, Location::of(QStringLiteral("Form1"), QStringLiteral("Form_Load")));
     steps.run(100, [&] { ApplySkin(*this, SkinFramework1, environment_.programFolder); });
@@ -143,12 +138,7 @@ void Form1::Form_Load() {
         if (environment_.greetingDraw() == kGreetingNumber && !environment_.homePage.isEmpty())
             dialogs_.openInBrowser(environment_.homePage);
     });
-    const QString pointerFile = PointerFilePath(environment_.programFolder);
-    bool pointerFileExists = false;
-    steps.run(126, [&] { pointerFileExists = PathExists(pointerFile); });
-    steps.run(128, [&] {
-        if (pointerFileExists) pointer_.loadCustomImage(pointerFile);
-    });
+    loadPointerImage(steps, 126, 128, environment_.programFolder);
     steps.run(130, [&] { changes_->setText(Text1, Settings::read("MyServer", "localhost")); });
     steps.run(132, [&] { changes_->setText(Text2, Settings::read("MyUser")); });
     steps.run(134, [&] { changes_->setText(Text3, Settings::read("MyPassword")); });
@@ -182,8 +172,8 @@ void Form1::PushButton3_Click() {
                 Location::of(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")));
     if (!steps.passes(100, [&] { return probe(); })) return;
     // The first use of the main window loads it, before either list is filled.
-    steps.run(102, [&] { AddMySQLToList1(dialogs_, *mainWindow().List1, profile()); });
-    steps.run(104, [&] { AddMySQLToList1(dialogs_, *mainWindow().List4, profile()); });
+    steps.run(102, [&] { AddMySQLToList1(dialogs_, mainWindow().downloadTables(), profile()); });
+    steps.run(104, [&] { AddMySQLToList1(dialogs_, mainWindow().uploadTables(), profile()); });
     steps.run(106, [&] { mainWindow().showWindow(); });
     steps.run(108, [&] {
         hide();
@@ -220,7 +210,7 @@ void Form1::PushButton4_Click() {
 void Form1::PushButton5_Click() {
     // A connection that cannot open is answered with the could-not-connect message, never with a
     // report; the hourglass stays up while either message shows.
-    pointer_.setHourglass();
+    pointer().setHourglass();
     DoEvents();
     if (probe()) {
         dialogs_.message(QStringLiteral("Connection successful."));
@@ -229,13 +219,7 @@ void Form1::PushButton5_Click() {
             "Could not connect. Please check with your administrator. Make sure you are allowed to "
             "connect to your database remotely and not just through web-based control panels."));
     }
-    pointer_.setDefault();
-}
-
-void Form1::closeEvent(QCloseEvent* event) {
-    // Form_Unload: closing the login window ends the program, the main window with it.
-    event->accept();
-    EndProgram();
+    pointer().setDefault();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

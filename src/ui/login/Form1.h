@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QWidget>
 #include <functional>
 #include <memory>
 
 #include "db/ConnectionString.h"
+#include "ui/ProgramWindow.h"
 #include "ui/SkinEngine.h"
-#include "ui/WindowPointer.h"
 
 class ChangeHandlers;
 class Dialogs;
@@ -33,16 +32,26 @@ struct StartEnvironment {
 // The login window: the five values of the connection profile, remembered between runs, with
 // "Test Connection", "Help" and "Next >". It is the start window and stays loaded for the whole
 // run, hidden while the main window is in use, because every connection reads its boxes.
-class Form1 : public QWidget {
+//
+// Its controls, each with its name as its objectName (tests find them by it):
+//   Frame1         "MySQL Login", around all but "Next >"
+//   Label2, Text1  "Server:", the server (MyServer)
+//   Label9, Text5  "Port:", the port (MyPort)
+//   Label1, Text2  "Username:", the user name (MyUser)
+//   Label4, Text3  "Password:", the password (MyPassword), shown as "*"
+//   Label3, Text4  "Database:", the database (MyDatabase)
+//   PushButton5    "Test Connection"
+//   PushButton4    "Help"
+//   PushButton3    "Next >"
+class Form1 : public ProgramWindow {
+    Q_OBJECT
+
 public:
     Form1(Dialogs& dialogs, StartEnvironment environment, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Loads the window and shows it, unless the load went on to the main window by itself.
     void start();
-    // Shows the window, centred the first time it appears, whether that is at start or at the
-    // first switch back from the main window.
-    void showWindow();
 
     void Form_Load();
     void PushButton3_Click();
@@ -51,7 +60,6 @@ public:
 
     // The profile as the boxes hold it now.
     ConnectionProfile profile() const;
-    WindowPointer& pointer() { return pointer_; }
     const StartEnvironment& environment() const { return environment_; }
     // The main window, loaded (its load handler run) on first use.
     Form2& mainWindow();
@@ -59,6 +67,15 @@ public:
     Form2* loadedMainWindow() const { return form2_.get(); }
     // True once "Next >" has handed over to the main window and hidden this one.
     bool handedOver() const { return handedOver_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    bool profileIsComplete() const;
+    // CanConnectToMySQL with the profile as the boxes hold it now, waited for off this thread.
+    bool probe() const;
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -76,22 +93,10 @@ public:
     QPushButton* PushButton5 = nullptr;
     SkinEngine SkinFramework1;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void buildControls();
-    bool profileIsComplete() const;
-    // CanConnectToMySQL with the profile as the boxes hold it now, waited for off this thread.
-    bool probe() const;
-
     Dialogs& dialogs_;
     StartEnvironment environment_;
-    WindowPointer pointer_;
     HoverRules* hover_ = nullptr;
     ChangeHandlers* changes_ = nullptr;
     bool handedOver_ = false;
-    bool shownBefore_ = false;
     std::unique_ptr<Form2> form2_;
 };

@@ -1,6 +1,5 @@
 #include "ui/main/Form2.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -24,7 +23,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ProgramEnd.h"
 #include "ui/WindowSetup.h"
-#include "ui/WorkerThread.h"
+#include "ui/WorkerConnection.h"
 #include "ui/login/Form1.h"
 #include "ui/main/AddFiles.h"
 #include "ui/main/ListClick.h"
@@ -46,7 +45,7 @@ Location form2(const char* procedure) {
 }
 }  // namespace
 
-Form2::Form2(Dialogs& dialogs, Form1& login) : dialogs_(dialogs), login_(login), pointer_(*this) {
+Form2::Form2(Dialogs& dialogs, Form1& login) : dialogs_(dialogs), login_(login) {
     setObjectName(QStringLiteral("Form2"));
     MakeFixedWindow(*this, QSize(Twips(11880), Twips(6930)));
     setFont(ArialFont(9, true));
@@ -57,64 +56,70 @@ Form2::Form2(Dialogs& dialogs, Form1& login) : dialogs_(dialogs), login_(login),
 Form2::~Form2() = default;
 
 void Form2::buildControls() {
-    Frame2 = MakeFrame(this, QStringLiteral("Upload"), TwipsRect(120, 120, 5730, 6730));
-    Frame3 = MakeFrame(Frame2, QStringLiteral("Select files to upload"),
+    Frame2 = MakeFrame(this, "Frame2", QStringLiteral("Upload"), TwipsRect(120, 120, 5730, 6730));
+    Frame3 = MakeFrame(Frame2, "Frame3", QStringLiteral("Select files to upload"),
                        TwipsRect(165, 345, 5415, 2775));
     ListView1 = new UploadList(Frame3);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setGeometry(TwipsRect(240, 360, 4935, 1215));
     ListView1->setFont(ArialFont(9, true));
     ListView1->setDialogs(&dialogs_);
     ListView1->setBusyHandler([this](bool busy) { setBusy(busy); });
-    PushButton3 = MakePushButton(Frame3, QStringLiteral("Add Images or Other File(s)"),
-                                 TwipsRect(240, 1680, 4935, 405));
-    PushButton4 = MakePushButton(Frame3, QStringLiteral("Add All Files In Folder"),
+    PushButton3 =
+        MakePushButton(Frame3, "PushButton3", QStringLiteral("Add Images or Other File(s)"),
+                       TwipsRect(240, 1680, 4935, 405));
+    PushButton4 = MakePushButton(Frame3, "PushButton4", QStringLiteral("Add All Files In Folder"),
                                  TwipsRect(240, 2160, 4935, 405));
-    Frame4 = MakeFrame(Frame2, QStringLiteral("Select table and field to upload to"),
+    Frame4 = MakeFrame(Frame2, "Frame4", QStringLiteral("Select table and field to upload to"),
                        TwipsRect(165, 3240, 5415, 2775));
-    Label4 = MakeLabel(Frame4, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
-    Label5 =
-        MakeLabel(Frame4, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
-    List4 = MakeListBox(Frame4, TwipsRect(240, 720, 2370, 1860));
-    List3 = MakeListBox(Frame4, TwipsRect(2760, 720, 2370, 1860));
-    PushButton7 =
-        MakePushButton(Frame2, QStringLiteral("Start Uploading"), TwipsRect(120, 6150, 5415, 405));
+    Label4 =
+        MakeLabel(Frame4, "Label4", QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
+    Label5 = MakeLabel(Frame4, "Label5", QStringLiteral(" Blob/Image Field:"),
+                       TwipsRect(2760, 360, 2295, 255));
+    List4 = MakeListBox(Frame4, "List4", TwipsRect(240, 720, 2370, 1860));
+    List3 = MakeListBox(Frame4, "List3", TwipsRect(2760, 720, 2370, 1860));
+    PushButton7 = MakePushButton(Frame2, "PushButton7", QStringLiteral("Start Uploading"),
+                                 TwipsRect(120, 6150, 5415, 405));
 
-    Frame1 = MakeFrame(this, QStringLiteral("Download"), TwipsRect(6030, 120, 5730, 5700));
-    Frame5 =
-        MakeFrame(Frame1, QStringLiteral("Select table and field which contain images to save"),
-                  TwipsRect(180, 360, 5415, 4635));
-    Label3 = MakeLabel(Frame5, QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
-    Label2 =
-        MakeLabel(Frame5, QStringLiteral(" Blob/Image Field:"), TwipsRect(2760, 360, 2295, 255));
-    List1 = MakeListBox(Frame5, TwipsRect(240, 720, 2370, 2310));
-    List2 = MakeListBox(Frame5, TwipsRect(2760, 720, 2370, 2310));
-    Label8 = MakeLabel(Frame5, QStringLiteral(" Save images to this folder:"),
+    Frame1 =
+        MakeFrame(this, "Frame1", QStringLiteral("Download"), TwipsRect(6030, 120, 5730, 5700));
+    Frame5 = MakeFrame(Frame1, "Frame5",
+                       QStringLiteral("Select table and field which contain images to save"),
+                       TwipsRect(180, 360, 5415, 4635));
+    Label3 =
+        MakeLabel(Frame5, "Label3", QStringLiteral(" Tables:"), TwipsRect(240, 360, 1695, 255));
+    Label2 = MakeLabel(Frame5, "Label2", QStringLiteral(" Blob/Image Field:"),
+                       TwipsRect(2760, 360, 2295, 255));
+    List1 = MakeListBox(Frame5, "List1", TwipsRect(240, 720, 2370, 2310));
+    List2 = MakeListBox(Frame5, "List2", TwipsRect(2760, 720, 2370, 2310));
+    Label8 = MakeLabel(Frame5, "Label8", QStringLiteral(" Save images to this folder:"),
                        TwipsRect(240, 3120, 2415, 255));
-    Text1 = MakeTextBox(Frame5, TwipsRect(2760, 3120, 1935, 330));
-    PushButton2 = MakePushButton(Frame5, QStringLiteral("..."), TwipsRect(4800, 3113, 325, 345));
-    Label6 = MakeLabel(Frame5, QStringLiteral(" Use this as filename prefix:"),
+    Text1 = MakeTextBox(Frame5, "Text1", TwipsRect(2760, 3120, 1935, 330));
+    PushButton2 = MakePushButton(Frame5, "PushButton2", QStringLiteral("..."),
+                                 TwipsRect(4800, 3113, 325, 345));
+    Label6 = MakeLabel(Frame5, "Label6", QStringLiteral(" Use this as filename prefix:"),
                        TwipsRect(240, 3600, 2415, 255));
-    Text2 = MakeTextBox(Frame5, TwipsRect(2760, 3600, 2355, 330));
-    Label1 = MakeLabel(Frame5, QStringLiteral(" Use this as an extension:"),
+    Text2 = MakeTextBox(Frame5, "Text2", TwipsRect(2760, 3600, 2355, 330));
+    Label1 = MakeLabel(Frame5, "Label1", QStringLiteral(" Use this as an extension:"),
                        TwipsRect(240, 4080, 2415, 255));
-    Text3 = MakeTextBox(Frame5, TwipsRect(2760, 4080, 2355, 330));
-    PushButton1 = MakePushButton(Frame1, QStringLiteral("Start Saving Blob/Image As Local File"),
+    Text3 = MakeTextBox(Frame5, "Text3", TwipsRect(2760, 4080, 2355, 330));
+    PushButton1 = MakePushButton(Frame1, "PushButton1",
+                                 QStringLiteral("Start Saving Blob/Image As Local File"),
                                  TwipsRect(180, 5160, 5415, 405));
 
     ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(TwipsRect(6030, 5930, 5730, 405));
     ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    PushButton5 = MakePushButton(this, QStringLiteral("Switch MySQL Database"),
+    PushButton5 = MakePushButton(this, "PushButton5", QStringLiteral("Switch MySQL Database"),
                                  TwipsRect(6030, 6450, 5730, 405));
 
     // Tab order by tab index; the frames, labels and the progress bar take no focus.
-    QWidget* tabOrder[] = {Text3,       Text2,       Text1,       List2,       List1,
-                           ListView1,   List3,       List4,       PushButton2, PushButton1,
-                           PushButton3, PushButton4, PushButton5, PushButton7};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    setTabOrder({Text3, Text2, Text1, List2, List1, ListView1, List3, List4, PushButton2,
+                 PushButton1, PushButton3, PushButton4, PushButton5, PushButton7});
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
     Text3->setFocus();
 }
@@ -139,7 +144,7 @@ void Form2::connectHandlers() {
     changes_->connect(Text3, QStringLiteral("Text3_Change"),
                       [this] { Settings::write(QStringLiteral("Extension"), Text3->text()); });
 
-    hover_ = new HoverRules(pointer_, this);
+    hover_ = new HoverRules(pointer(), this);
     hover_->addWindow(this);
     for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, PushButton2, PushButton3,
                                                       PushButton4, PushButton5, PushButton7})
@@ -153,19 +158,14 @@ void Form2::connectHandlers() {
         hover_->add(w, HoverRules::Rule::None);
     // The file list applies the background rule itself, on every move over it.
     ListView1->setAttribute(Qt::WA_NoMousePropagation);
-    connect(ListView1, &UploadList::mouseMovedOver, this, [this] { pointer_.hoverBackground(); });
+    connect(ListView1, &UploadList::mouseMovedOver, this, [this] { pointer().hoverBackground(); });
 }
 
 void Form2::Form_Load() {
     Steps steps(dialogs_, form2("Form_Load"));
     steps.run(100, [&] { ApplySystemColors(*this); });
     steps.run(102, [&] { setWindowIcon(AppIcon()); });
-    const QString pointerFile = PointerFilePath(login_.environment().programFolder);
-    bool pointerFileExists = false;
-    steps.run(106, [&] { pointerFileExists = PathExists(pointerFile); });
-    steps.run(108, [&] {
-        if (pointerFileExists) pointer_.loadCustomImage(pointerFile);
-    });
+    loadPointerImage(steps, 106, 108, login_.environment().programFolder);
     steps.run(110, [&] { setWindowTitle(kProductName); });
     // The boxes count as changed at every load, so the three keys are written back each time and
     // the first start stores the defaults.
@@ -176,16 +176,6 @@ void Form2::Form_Load() {
     steps.run(116, [&] { changes_->load(Text3, Settings::read(QStringLiteral("Extension"))); });
     steps.run(118, [&] { ListView1->setHeaderLabels({QStringLiteral("Images")}); });
     steps.run(120, [&] { ListView1->setColumnWidth(0, Twips(4000)); });
-}
-
-void Form2::showWindow() {
-    if (!shownBefore_) {
-        CenterOnScreen(*this);
-        shownBefore_ = true;
-    }
-    show();
-    raise();
-    activateWindow();
 }
 
 void Form2::PushButton2_Click() {
@@ -228,21 +218,19 @@ void Form2::PushButton1_Click() {
     // The connection is opened, used and closed on a thread of the download's own, so the window
     // keeps painting while the network and the disk work; it takes no input meanwhile but its
     // close box. Closing it ends the program and discards the files not yet in place.
-    WorkerThread worker;
+    WorkerConnection db;
     DownloadStop stop;
     const AtProgramEnd discard([&stop] { stop.discard(); });
-    std::unique_ptr<Connection> connection;
     // The hourglass comes before the connect, which also runs off this thread, so the window is
     // busy for all of it.
     steps.run(112, [&] { setBusy(true); });
     // A connection that does not open is reported once and ends the download: there is nothing
     // the remaining steps could do without it.
-    if (!steps.runOrStop(
-            110, [&] { worker.run([&] { connection = OpenDownloadConnection(profile); }); }))
+    if (!steps.runOrStop(110, [&] { db.open([&] { return OpenDownloadConnection(profile); }); }))
         return setBusy(false);
     steps.run(114, [&] {
-        const DownloadResult result = worker.run([&] {
-            return DownloadBlobs(*connection, table, field, prefix, folder, extension, {}, &stop);
+        const DownloadResult result = db.run([&](Connection& connection) {
+            return DownloadBlobs(connection, table, field, prefix, folder, extension, {}, &stop);
         });
         // A stopped run is one whose program has ended: it says nothing more.
         if (result.stopped) return;
@@ -250,7 +238,7 @@ void Form2::PushButton1_Click() {
                                           : QStringLiteral("Done."));
     });
     steps.run(116, [&] { setBusy(false); });
-    steps.run(118, [&] { worker.run([&] { connection.reset(); }); });
+    steps.run(118, [&] { db.close(); });
 }
 
 namespace {
@@ -297,20 +285,18 @@ void Form2::PushButton7_Click() {
     // The connection is opened, used and closed on a thread of the upload's own; this thread
     // keeps painting and takes no input but the close box. Closing the window ends the program:
     // a file whose row was not yet saved leaves no row.
-    std::unique_ptr<Connection> connection;
-    WorkerThread worker;
-    worker.atEnd([&] { connection.reset(); });
+    WorkerConnection db;
     // A connection that does not open is reported once and ends the run: every file would only
     // fail the same way, and "Done." would claim a success.
-    if (!steps.runOrStop(
-            108, [&] { worker.run([&] { connection = OpenUploadConnection(profile, paths); }); }))
+    if (!steps.runOrStop(108,
+                         [&] { db.open([&] { return OpenUploadConnection(profile, paths); }); }))
         return setBusy(false);
     WindowTransferEvents events(*ProgressBar1);
     for (const QString& path : paths) {
         steps.run(110, [&] {
-            const bool exists = worker.run([&] {
+            const bool exists = db.run([&](Connection& connection) {
                 if (!FileExists(path)) return false;
-                UploadFileToBlob(*connection, table, field, path, events);
+                UploadFileToBlob(connection, table, field, path, events);
                 return true;
             });
             if (!exists)
@@ -323,7 +309,7 @@ void Form2::PushButton7_Click() {
     }
     steps.run(112, [&] { dialogs_.message(QStringLiteral("Done.")); });
     steps.run(114, [&] {
-        worker.run([&] { connection->close(); });
+        db.close();
         setBusy(false);
     });
 }
@@ -347,26 +333,26 @@ void Form2::ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QS
     // A failure (a table dropped meanwhile, a lost server) is reported under the click and leaves
     // the field list as it was; the pointer is restored either way.
     Steps steps(dialogs_, Location::of(QStringLiteral("Form2"), procedure));
-    const WindowPointer::Shape before = pointer_.shape();
-    pointer_.setHourglass();
-    std::unique_ptr<Connection> connection;
+    const WindowPointer::Shape before = pointer().shape();
+    pointer().setHourglass();
     QStringList names;
     const QString table = tables.currentItem() ? tables.currentItem()->text() : QString();
     const ConnectionProfile profile = login_.profile();
     {
-        WorkerThread worker;
-        worker.atEnd([&] { connection.reset(); });
-        if (steps.runOrStop(
-                104, [&] { worker.run([&] { connection = OpenFieldListConnection(profile); }); }) &&
-            steps.runOrStop(108,
-                            [&] { worker.run([&] { names = FieldNames(*connection, table); }); })) {
+        WorkerConnection db;
+        if (steps.runOrStop(104,
+                            [&] { db.open([&] { return OpenFieldListConnection(profile); }); }) &&
+            steps.runOrStop(108, [&] {
+                names =
+                    db.run([&](Connection& connection) { return FieldNames(connection, table); });
+            })) {
             fields.clear();
             fields.addItems(names);
         }
     }
     // A run that was already busy (the list clicked during an upload) keeps its hourglass.
-    pointer_.set(before == WindowPointer::Shape::Hourglass ? before
-                                                           : WindowPointer::Shape::Default);
+    pointer().set(before == WindowPointer::Shape::Hourglass ? before
+                                                            : WindowPointer::Shape::Default);
 }
 
 void Form2::setBusy(bool busy) {
@@ -393,13 +379,7 @@ void Form2::setBusy(bool busy) {
     for (QPushButton* b : actions) b->setEnabled(!isBusy());
     if (!isBusy() && focusBeforeBusy_ && !focusWidget()) focusBeforeBusy_->setFocus();
     if (isBusy())
-        pointer_.setHourglass();
+        pointer().setHourglass();
     else
-        pointer_.setDefault();
-}
-
-void Form2::closeEvent(QCloseEvent* event) {
-    // Form_Unload: closing the main window ends the program, the hidden login window with it.
-    event->accept();
-    EndProgram();
+        pointer().setDefault();
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QWidget>
-
-#include "ui/WindowPointer.h"
+#include "ui/ProgramWindow.h"
 
 class ChangeHandlers;
 class Dialogs;
@@ -21,7 +19,31 @@ class UploadList;
 // prefix and extension, "Start Saving Blob/Image As Local File"), with the upload's progress bar
 // and the way back to the login window. It reads the connection profile from the login window at
 // each operation.
-class Form2 : public QWidget {
+//
+// Its controls, each with its name as its objectName (tests find them by it):
+//   Frame2         the "Upload" frame
+//   Frame3         upload: "Select files to upload"
+//   ListView1      upload: the file list
+//   PushButton3    upload: "Add Images or Other File(s)"
+//   PushButton4    upload: "Add All Files In Folder"
+//   Frame4         upload: "Select table and field to upload to"
+//   Label4, List4  upload: " Tables:", the tables
+//   Label5, List3  upload: " Blob/Image Field:", the columns of the table
+//   PushButton7    upload: "Start Uploading"
+//   Frame1         the "Download" frame
+//   Frame5         download: "Select table and field which contain images to save"
+//   Label3, List1  download: " Tables:", the tables
+//   Label2, List2  download: " Blob/Image Field:", the columns of the table
+//   Label8, Text1  download: " Save images to this folder:", the destination folder
+//   PushButton2    download: "...", browses for the destination folder
+//   Label6, Text2  download: " Use this as filename prefix:", the prefix
+//   Label1, Text3  download: " Use this as an extension:", the extension
+//   PushButton1    download: "Start Saving Blob/Image As Local File"
+//   ProgressBar1   the upload's progress
+//   PushButton5    "Switch MySQL Database"
+class Form2 : public ProgramWindow {
+    Q_OBJECT
+
 public:
     Form2(Dialogs& dialogs, Form1& login);
     ~Form2() override;
@@ -36,11 +58,20 @@ public:
     void List1_Click();
     void List4_Click();
 
-    // Shows the window, centred the first time.
-    void showWindow();
-    WindowPointer& pointer() { return pointer_; }
     // True while a download, an upload or a folder add runs.
     bool isBusy() const { return busyDepth_ > 0; }
+    // The table lists that the login window fills when it hands over.
+    QListWidget& downloadTables() { return *List1; }
+    QListWidget& uploadTables() { return *List4; }
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QString& procedure);
+    // The hourglass and the action buttons around a run, so that no second run can start inside
+    // the first one while it lets the event loop turn. Each setBusy(true) is matched by a
+    // setBusy(false).
+    void setBusy(bool busy);
 
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
@@ -70,24 +101,10 @@ public:
     QLineEdit* Text3 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void buildControls();
-    void connectHandlers();
-    void ListFieldsOfTable(QListWidget& tables, QListWidget& fields, const QString& procedure);
-    // The hourglass and the action buttons around a run, so that no second run can start inside
-    // the first one while it lets the event loop turn. Each setBusy(true) is matched by a
-    // setBusy(false).
-    void setBusy(bool busy);
-
     Dialogs& dialogs_;
     Form1& login_;
-    WindowPointer pointer_;
     HoverRules* hover_ = nullptr;
     ChangeHandlers* changes_ = nullptr;
-    bool shownBefore_ = false;
     int busyDepth_ = 0;
     QWidget* focusBeforeBusy_ = nullptr;  // the action button that had the focus when a run began
 };

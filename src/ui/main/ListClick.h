@@ -9,6 +9,8 @@ class QListWidget;
 // the program, and also when the user clicks the row that is already selected. One click of the
 // mouse fires it once, whether or not it moved the selection.
 class ListClick : public QObject {
+    Q_OBJECT
+
 public:
     ListClick(QListWidget& list, std::function<void()> click);
 

@@ -2,23 +2,19 @@
 
 #include <QListWidget>
 #include <exception>
-#include <memory>
 
 #include "core/Steps.h"
 #include "db/Discovery.h"
 #include "db/Openers.h"
 #include "ui/Dialogs.h"
-#include "ui/WorkerThread.h"
+#include "ui/WorkerConnection.h"
 
 void AddMySQLToList1(Dialogs& dialogs, QListWidget& list, const ConnectionProfile& profile) {
     Steps steps(dialogs, Location::of(QStringLiteral("MySQL"), QStringLiteral("AddMySQLToList1")));
     // The server is waited for on a thread of the listing's own, which also owns the connection;
     // the list is filled here.
-    std::unique_ptr<Connection> connection;
-    WorkerThread worker;
-    worker.atEnd([&] { connection.reset(); });
-    if (!steps.runOrStop(
-            104, [&] { worker.run([&] { connection = OpenTableListConnection(profile); }); })) {
+    WorkerConnection db;
+    if (!steps.runOrStop(104, [&] { db.open([&] { return OpenTableListConnection(profile); }); })) {
         // Whatever the list held came from an earlier database; it must not stand for this one.
         // One report says why: every later statement would only fail the same way.
         list.clear();
@@ -29,9 +25,9 @@ void AddMySQLToList1(Dialogs& dialogs, QListWidget& list, const ConnectionProfil
         // The names read before a failure are listed all the same.
         QStringList names;
         std::exception_ptr failure;
-        worker.run([&] {
+        db.run([&](Connection& connection) {
             try {
-                ForEachTableName(*connection, [&](const QString& name) { names.append(name); });
+                ForEachTableName(connection, [&](const QString& name) { names.append(name); });
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -43,5 +39,5 @@ void AddMySQLToList1(Dialogs& dialogs, QListWidget& list, const ConnectionProfil
     steps.run(112, [&] {
         if (list.count() > 0) list.setCurrentRow(0);
     });
-    steps.run(114, [&] { worker.run([&] { connection->close(); }); });
+    steps.run(114, [&] { db.close(); });
 }
