@@ -60,7 +60,7 @@ private:
     std::thread thread_;
 };
 
-class WaitingWindowTest : public MainWindowTest {
+class WaitingWindowOnDisplay : public MainWindowTest {
 protected:
     void TearDown() override {
         SetProgramEnding({});
@@ -82,7 +82,7 @@ protected:
     }
 };
 
-TEST_F(WaitingWindowTest, ClosingEndsTheProgramAtOnceWhateverTheWindowWaitsFor) {
+TEST_F(WaitingWindowOnDisplay, ClosingEndsTheProgramAtOnceWhateverTheWindowWaitsFor) {
     exec("INSERT INTO pics (data) SELECT REPEAT('v', 1048576) FROM seq_1_to_12");
     // Random bytes, which the upload's compression cannot shrink below the relay's limit.
     QByteArray noise(8 << 20, '\0');
@@ -171,7 +171,7 @@ TEST_F(WaitingWindowTest, ClosingEndsTheProgramAtOnceWhateverTheWindowWaitsFor) 
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM pics"), "12");
 }
 
-TEST_F(WaitingWindowTest, ClosingMidDownloadEndsTheProgramEveryTimeAndLeavesOnlyWholeFiles) {
+TEST_F(WaitingWindowOnDisplay, ClosingMidDownloadEndsTheProgramEveryTimeAndLeavesOnlyWholeFiles) {
     exec("INSERT INTO pics (data) SELECT REPEAT(CHAR(64 + seq), 1048576) FROM seq_1_to_40");
     chooseDownload();
     for (int round = 0; round < 8; ++round) {
@@ -206,7 +206,7 @@ TEST_F(WaitingWindowTest, ClosingMidDownloadEndsTheProgramEveryTimeAndLeavesOnly
     EXPECT_EQ(scalar(others), "0");
 }
 
-TEST_F(WaitingWindowTest, AfterARunTheNextKeyPressChangesNoBox) {
+TEST_F(WaitingWindowOnDisplay, AfterARunTheNextKeyPressChangesNoBox) {
     exec("INSERT INTO pics (data) VALUES ('a')");
     form->show();
     QApplication::setActiveWindow(form);
@@ -230,9 +230,9 @@ TEST_F(WaitingWindowTest, AfterARunTheNextKeyPressChangesNoBox) {
 }
 
 // The login window beside the program's real boxes.
-class Boxes : public ::testing::Test {
+class BoxesOnDisplay : public ::testing::Test {
 protected:
-    Boxes() { login.show(); }
+    BoxesOnDisplay() { login.show(); }
     // The top-level window of the kind that shows now, if any.
     template <class Window>
     static Window* Shown() {
@@ -253,7 +253,7 @@ protected:
     QtDialogs real;
 };
 
-TEST_F(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram) {
+TEST_F(BoxesOnDisplay, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram) {
     Dialogs& dialogs = real;
     struct Case {
         const char* box;
@@ -312,7 +312,7 @@ TEST_F(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgra
 // A dialog that a box opens modally for an answer of its own, as Qt's file dialog does for "File
 // not found.", waits without being modal: it alone takes input, the box takes none meanwhile, and
 // closing a window still ends the program.
-TEST_F(Boxes, ADialogThatABoxOpensWaitsAloneAndClosingAWindowStillEndsTheProgram) {
+TEST_F(BoxesOnDisplay, ADialogThatABoxOpensWaitsAloneAndClosingAWindowStillEndsTheProgram) {
     EndWatch end;
     bool modal = true;
     bool warningTookKey = false;
