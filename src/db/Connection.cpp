@@ -300,12 +300,6 @@ ResultPtr QueryStreamed(Connection& connection, const QString& sql) {
     return rowsOf(connection, mysql_use_result(connection.handle()), sql);
 }
 
-ResultPtr Query(Connection& connection, const QString& sql) {
-    return connection.cursorLocation() == Connection::kClientCursor
-               ? QueryBuffered(connection, sql)
-               : QueryStreamed(connection, sql);
-}
-
 QString QuoteIdentifier(const QString& name) {
     QString inner = name;
     inner.replace(QStringLiteral("`"), QStringLiteral("``"));

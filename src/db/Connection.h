@@ -31,10 +31,6 @@ struct SessionState {
 // action that made it.
 class Connection {
 public:
-    // CursorLocation values: a server-side cursor streams rows, a client-side one buffers the
-    // whole result first so its row count is known.
-    static constexpr int kServerCursor = 2;
-    static constexpr int kClientCursor = 3;
     static constexpr int kDefaultConnectionTimeout = 15;
     static constexpr int kDefaultCommandTimeout = 30;
 
@@ -43,8 +39,6 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    void setMode(int mode) { mode_ = mode; }
-    void setCursorLocation(int location) { cursorLocation_ = location; }
     // Seconds to wait for the server to answer a statement (read and write timeouts).
     void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
     // Seconds to wait for the connection to be made.
@@ -53,8 +47,6 @@ public:
     // processor time it costs: bytes that do not shrink are sent as they are.
     void setCompressionPays(bool pays) { compressionPays_ = pays; }
 
-    int mode() const { return mode_; }
-    int cursorLocation() const { return cursorLocation_; }
     bool compressed() const { return compressed_; }
     // The cipher of the session's TLS, or empty when it runs in clear (a local socket, or a
     // server without TLS).
@@ -100,8 +92,6 @@ public:
 
 private:
     MYSQL* mysql_ = nullptr;
-    int mode_ = 0;
-    int cursorLocation_ = 0;
     int commandTimeout_ = 0;
     int connectionTimeout_ = 0;
     bool compressed_ = false;
@@ -120,9 +110,6 @@ ResultPtr QueryBuffered(Connection& connection, const QString& sql);
 // Runs a statement that returns rows, which are then read from the server one at a time, so memory
 // is bounded by the largest row. The session is busy until the last row has been read.
 ResultPtr QueryStreamed(Connection& connection, const QString& sql);
-// Runs a statement that returns rows as the connection's cursor location says: buffered whole
-// under a client-side cursor, streamed row by row otherwise.
-ResultPtr Query(Connection& connection, const QString& sql);
 
 // A name between backquotes with every backquote inside it doubled, so that nothing in a table or
 // column name can change a statement.

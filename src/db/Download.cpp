@@ -324,8 +324,7 @@ DownloadResult DownloadBlobs(Connection& c, const QString& table, const QString&
         // The file threads start before the query, so that a system that will not start them
         // leaves no result half read.
         FilePlacer placer(stopper, fileWritten);
-        // Rows are streamed whatever the cursor location, so memory stays bounded by the largest
-        // value.
+        // Rows are streamed, so memory stays bounded by the largest value.
         rows = QueryStreamed(c, sql);
         try {
             while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {

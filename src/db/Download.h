@@ -43,8 +43,7 @@ QString DownloadFileName(const QString& folder, const QString& prefix, qint64 n,
 // Saves the column of every row of the table as a file of its own, named by DownloadFileName; NULL
 // values get no file but keep their number. The column type is checked first from the statement's
 // metadata: a column that is not binary sets wrongType and adoType and reads no row. Rows are then
-// read from the server one at a time whatever the connection's cursor location, so memory stays
-// bounded by the largest value.
+// read from the server one at a time, so memory stays bounded by the largest value.
 //
 // Network and disk overlap: values up to 8 MiB are copied and left to threads of the download's
 // own, 8 MiB of copies at most, while the next rows are received; a larger value is written to its

@@ -15,24 +15,20 @@ constexpr int kSampleFiles = 4;
 
 std::unique_ptr<Connection> OpenTableListConnection(const ConnectionProfile& profile) {
     auto c = std::make_unique<Connection>();
-    c->setCursorLocation(Connection::kClientCursor);
     c->open(BuildConnectionString(profile, false));
     return c;
 }
 
 std::unique_ptr<Connection> OpenFieldListConnection(const ConnectionProfile& profile) {
     auto c = std::make_unique<Connection>();
-    c->setMode(kReadWriteMode);
     c->open(BuildConnectionString(profile, false));
     return c;
 }
 
 std::unique_ptr<Connection> OpenDownloadConnection(const ConnectionProfile& profile) {
     auto c = std::make_unique<Connection>();
-    c->setMode(kReadWriteMode);
     c->setCommandTimeout(kTransferTimeoutSeconds);
     c->setConnectionTimeout(kTransferTimeoutSeconds);
-    c->setCursorLocation(Connection::kClientCursor);
     c->open(BuildConnectionString(profile, false));
     return c;
 }
@@ -45,8 +41,6 @@ std::unique_ptr<Connection> OpenUploadConnection(const ConnectionProfile& profil
                                                  const QStringList& files) {
     auto c = std::make_unique<Connection>();
     c->setCompressionPays(CompressionPays(files));
-    c->setMode(kReadWriteMode);
-    c->setCursorLocation(Connection::kServerCursor);
     c->setCommandTimeout(kTransferTimeoutSeconds);
     c->setConnectionTimeout(kTransferTimeoutSeconds);
     c->open(BuildConnectionString(profile, true));

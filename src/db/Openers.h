@@ -9,15 +9,15 @@
 // open them from the profile as the login window holds it at that moment. All throw Failure when
 // the connection cannot be opened.
 
-// The table listing: a client-side cursor, the standard string.
+// The table listing: the standard string.
 std::unique_ptr<Connection> OpenTableListConnection(const ConnectionProfile& profile);
-// The field listings: read/write mode, the standard string.
+// The field listings: the standard string.
 std::unique_ptr<Connection> OpenFieldListConnection(const ConnectionProfile& profile);
-// The download: read/write mode, command and connection timeouts of 5000 seconds, a client-side
-// cursor, the standard string.
+// The download: command and connection timeouts of 5000 seconds, the standard string. Its rows
+// are streamed (DownloadBlobs).
 std::unique_ptr<Connection> OpenDownloadConnection(const ConnectionProfile& profile);
-// The upload: read/write mode, a server-side cursor, timeouts of 5000 seconds, the upload variant
-// of the string (compressed protocol), a strict session.
+// The upload: timeouts of 5000 seconds, the upload variant of the string (compressed protocol), a
+// strict session.
 std::unique_ptr<Connection> OpenUploadConnection(const ConnectionProfile& profile);
 // The same for a run over these files: the compressed protocol that the string asks for is used
 // only when a sample of the files shrinks under compression (CompressionPays), since compressing
@@ -32,4 +32,3 @@ bool CompressionPays(const QStringList& files);
 
 // Both long transfers wait this many seconds for the server before giving up.
 constexpr int kTransferTimeoutSeconds = 5000;
-constexpr int kReadWriteMode = 3;

@@ -99,11 +99,10 @@ TEST_F(ConnectionTest, PropertiesReachTheSession) {
     c.setConnectionTimeout(5000);
     c.open(BuildConnectionString(profile(), true));
     EXPECT_TRUE(c.compressed());
-    c.setCursorLocation(Connection::kClientCursor);
-    ResultPtr r = Query(c,
-                        "SELECT @@session.net_read_timeout, @@session.net_write_timeout, "
-                        "(SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
-                        "WHERE VARIABLE_NAME='COMPRESSION')");
+    ResultPtr r = QueryBuffered(c,
+                                "SELECT @@session.net_read_timeout, @@session.net_write_timeout, "
+                                "(SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
+                                "WHERE VARIABLE_NAME='COMPRESSION')");
     MYSQL_ROW row = mysql_fetch_row(r.get());
     ASSERT_NE(row, nullptr);
     EXPECT_STREQ(row[0], "5000");

@@ -17,8 +17,7 @@ protected:
     }
 
     qint64 bytesSentBy(Connection& c) {
-        c.setCursorLocation(Connection::kClientCursor);
-        ResultPtr r = Query(c, "SHOW SESSION STATUS LIKE 'Bytes_sent'");
+        ResultPtr r = QueryBuffered(c, "SHOW SESSION STATUS LIKE 'Bytes_sent'");
         MYSQL_ROW row = mysql_fetch_row(r.get());
         return row ? QByteArray(row[1]).toLongLong() : -1;
     }

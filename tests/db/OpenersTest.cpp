@@ -22,29 +22,23 @@ TEST_F(OpenersTest, EachOperationsSessionCarriesItsOwnProperties) {
     struct Case {
         const char* operation;
         std::function<std::unique_ptr<Connection>(const ConnectionProfile&)> open;
-        int mode;
-        int cursorLocation;
         QString readTimeout, writeTimeout;
         unsigned connectTimeout, commandTimeout;
         const char* compression;
     };
     const Case cases[] = {
-        {"table listing", OpenTableListConnection, 0, Connection::kClientCursor, defaults[0],
-         defaults[1], Connection::kDefaultConnectionTimeout, Connection::kDefaultCommandTimeout,
-         "OFF"},
-        {"field listing", OpenFieldListConnection, 3, 0, defaults[0], defaults[1],
+        {"table listing", OpenTableListConnection, defaults[0], defaults[1],
          Connection::kDefaultConnectionTimeout, Connection::kDefaultCommandTimeout, "OFF"},
-        {"download", OpenDownloadConnection, 3, Connection::kClientCursor, "5000", "5000", 5000,
-         5000, "OFF"},
-        {"upload", [](const ConnectionProfile& p) { return OpenUploadConnection(p); }, 3,
-         Connection::kServerCursor, "5000", "5000", 5000, 5000, "ON"},
+        {"field listing", OpenFieldListConnection, defaults[0], defaults[1],
+         Connection::kDefaultConnectionTimeout, Connection::kDefaultCommandTimeout, "OFF"},
+        {"download", OpenDownloadConnection, "5000", "5000", 5000, 5000, "OFF"},
+        {"upload", [](const ConnectionProfile& p) { return OpenUploadConnection(p); }, "5000",
+         "5000", 5000, 5000, "ON"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.operation);
         std::unique_ptr<Connection> session = c.open(profile());
         ASSERT_TRUE(session->isOpen());
-        EXPECT_EQ(session->mode(), c.mode);
-        EXPECT_EQ(session->cursorLocation(), c.cursorLocation);
         EXPECT_EQ(RowOn(*session,
                         "SELECT @@session.net_read_timeout, @@session.net_write_timeout, "
                         "(SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
