@@ -1,5 +1,7 @@
 #include "files/FileListing.h"
 
+#include <algorithm>
+
 #include "core/PathUtils.h"
 #include "core/platform/FileSystem.h"
 #include "core/platform/Names.h"
@@ -14,6 +16,12 @@ QStringList ListFiles(const QString& folder, const QString& pattern) {
     platform::ListFolder(prefix, [&](const platform::FolderEntry& entry) {
         if (entry.folder || !entry.validName || !wildcard.matches(entry.name)) return;
         if (IsExistingFile(prefix + entry.name)) names.append(entry.name);
+    });
+    // Name order without regard to case, as Windows' file systems list a folder; names that differ
+    // in case alone (on the systems that allow them) keep one order too.
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
     });
     return names;
 }

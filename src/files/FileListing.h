@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// The names (without folder) of the files in `folder` that match the wildcard `pattern`, in the
-// order the folder lists them; hidden files included, folders never, and only names for which
+// The names (without folder) of the files in `folder` that match the wildcard `pattern`, in name
+// order without regard to case; hidden files included, folders never, and only names for which
 // IsExistingFile holds. `folder` may end in the separator or not. A missing folder gives no names;
 // another failure to read the folder throws Failure (70 permission denied, 76 path not found,
 // others).
