@@ -19,7 +19,7 @@ protected:
         DatabaseTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         exec("CREATE TABLE pics (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB, note TEXT)");
-        login = std::make_unique<Form1>(dialogs, folder.environment());
+        login = std::make_unique<Form1>(*windowDialogs, folder.environment());
         form = &PressNext(*login, profile());
         dialogs.clear();
     }
@@ -38,6 +38,8 @@ protected:
     SettingsSandbox settings;
     ProgramFolderSandbox folder;
     ScriptedDialogs dialogs;
+    // The dialogs the windows use: the scripted ones unless a test sets others before SetUp.
+    Dialogs* windowDialogs = &dialogs;
     QTemporaryDir files;
     std::unique_ptr<Form1> login;
     Form2* form = nullptr;

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -19,6 +21,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/Settings.h"
 #include "gui/GuiSupport.h"
 #include "gui/MainWindowTest.h"
 #include "support/Files.h"
@@ -227,6 +230,130 @@ TEST_F(WaitingWindowOnDisplay, AfterARunTheNextKeyPressChangesNoBox) {
         EXPECT_EQ(TextBox(*form, "Text3")->text(), "jpg") << start->text().toStdString();
         EXPECT_EQ(TextBox(*form, "Text2")->text(), "") << start->text().toStdString();
     }
+}
+
+// The program's real message and input boxes, each answered with Return once the window system
+// has made it the active window, as a user answers them; the file and folder dialogs are scripted.
+class ReturnAnswers final : public Dialogs {
+public:
+    explicit ReturnAnswers(ScriptedDialogs& scripted) : scripted_(scripted) {}
+    void message(const QString& text, Icon icon, const QString& title) override {
+        answerWhenActive();
+        real_.message(text, icon, title);
+    }
+    void errorReport(const QString& text) override {
+        answerWhenActive();
+        real_.errorReport(text);
+    }
+    QString inputBox(const QString& prompt, const QString& title, const QString& def) override {
+        answerWhenActive();
+        return real_.inputBox(prompt, title, def);
+    }
+    QStringList openFiles(QWidget* owner, const QString& title, const QStringList& f) override {
+        return scripted_.openFiles(owner, title, f);
+    }
+    QString browseForFolder(QWidget* owner, const QString& prompt, const QString& s) override {
+        return scripted_.browseForFolder(owner, prompt, s);
+    }
+    void openInBrowser(const QString& address) override { scripted_.openInBrowser(address); }
+
+    QStringList answered;    // the boxes' texts, in the order answered
+    int neverActivated = 0;  // boxes the window system did not activate within five seconds
+
+private:
+    void answerWhenActive() {
+        auto* timer = new QTimer(qApp);
+        auto* waited = new QElapsedTimer;
+        waited->start();
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, timer, [=, this] {
+            auto* box = qobject_cast<QDialog*>(QApplication::activeWindow());
+            const bool late = waited->elapsed() > 5000;
+            if (!box && !late) return;
+            if (!box) {
+                ++neverActivated;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) box = d;
+            }
+            timer->stop();
+            timer->deleteLater();
+            delete waited;
+            if (!box) return;
+            QStringList texts;
+            for (QLabel* label : box->findChildren<QLabel*>())
+                if (!label->text().isEmpty()) texts << label->text();
+            answered << texts.join(u'|');
+            QWidget* to = box->focusWidget() ? box->focusWidget() : box;
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+            QCoreApplication::sendEvent(to, &down);
+        });
+        timer->start();
+    }
+
+    ScriptedDialogs& scripted_;
+    QtDialogs real_;
+};
+
+class FocusOnDisplay : public MainWindowTest {
+protected:
+    FocusOnDisplay() { windowDialogs = &answers; }
+    // Lets the window system finish activating the main window again after the last box.
+    void settle() {
+        QElapsedTimer waited;
+        waited.start();
+        while (!form->isActiveWindow() && waited.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QElapsedTimer more;
+        more.start();
+        while (more.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    ReturnAnswers answers{dialogs};
+};
+
+// After a run whose boxes were answered with Return, the window system activates the main window
+// again; the focus is then where the run started, and the next key changes no box and no setting.
+TEST_F(FocusOnDisplay, AfterARunAnsweredWithReturnTheFocusIsBackAndAKeyChangesNothing) {
+    exec("INSERT INTO pics (data) VALUES ('a')");
+    QTemporaryDir tree;
+    QFile(tree.filePath("x.jpg")).open(QIODevice::WriteOnly);
+    form->showWindow();
+    settle();
+    choose(ListBox(*form, "List1"), ListBox(*form, "List2"), "pics", "data");
+    TextBox(*form, "Text1")->setText(files.path());
+    TextBox(*form, "Text3")->setText("jpg");
+    choose(ListBox(*form, "List4"), ListBox(*form, "List3"), "pics", "data");
+    FileList(*form, "ListView1")->appendPath(writeFile("one.bin", "1"));
+    FileList(*form, "ListView1")->appendPath(writeFile("two.bin", "22"));
+    dialogs.folderAnswers = {tree.path()};
+    const struct {
+        const char* button;
+        QStringList boxes;
+    } runs[] = {
+        {"PushButton7", {"File Stored", "File Stored", "Done."}},
+        {"PushButton4",
+         {"Enter file extension to load:\n\n(* for all files, txt for all txt files, doc for all "
+          "doc "
+          "files, etc.)"}},
+        {"PushButton1", {"Done."}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.button);
+        answers.answered.clear();
+        QPushButton* start = Button(*form, run.button);
+        start->setFocus();
+        start->click();
+        settle();
+        EXPECT_EQ(answers.answered, run.boxes);
+        EXPECT_EQ(QApplication::focusWidget(), start);
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form;
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+        QCoreApplication::sendEvent(target, &key);
+        EXPECT_EQ(TextBox(*form, "Text3")->text(), "jpg");
+        EXPECT_EQ(Settings::read("Extension"), "jpg");
+        EXPECT_EQ(Settings::read("Prefix"), "");
+        EXPECT_EQ(Settings::read("Destination"), files.path());
+    }
+    EXPECT_EQ(answers.neverActivated, 0);
 }
 
 // The login window beside the program's real boxes.

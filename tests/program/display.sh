@@ -10,7 +10,7 @@ dir=${2:?usage: display.sh start|stop DIR}
 
 stop() {
     for f in "$dir/openbox.pid" "$dir/xvfb.pid"; do
-        [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null
+        if [ -f "$f" ]; then kill "$(cat "$f")" 2>/dev/null || true; fi
         rm -f "$f"
     done
     rm -f "$dir/number"

@@ -361,23 +361,20 @@ void Form2::setBusy(bool busy) {
     const bool wasBusy = isBusy();
     busyDepth_ = busy ? busyDepth_ + 1 : std::max(0, busyDepth_ - 1);
     if (isBusy() == wasBusy) return;
-    const std::initializer_list<QPushButton*> actions = {PushButton1, PushButton2, PushButton3,
-                                                         PushButton4, PushButton5, PushButton7};
-    // A disabled button would pass its focus along the tab order, to a box with its whole text
-    // selected, where the next key press would replace it. The focus is taken off the button
-    // instead, and given back when the run ends.
+    // While the run goes on the focus rests on the window itself, which takes no key: a disabled
+    // button would pass its focus along the tab order, and a window that the window system
+    // activates again when a box closes would give it to the first box in that order, where the
+    // next key would replace the stored text. When the run ends the focus goes back to the control
+    // that had it, whatever the window system did meanwhile.
     if (isBusy()) {
-        QWidget* focused = focusWidget();
-        focusBeforeBusy_ = nullptr;
-        for (QPushButton* b : actions) {
-            if (b == focused) {
-                focusBeforeBusy_ = b;
-                b->clearFocus();
-            }
-        }
+        focusBeforeBusy_ = focusWidget();
+        setFocus(Qt::OtherFocusReason);
     }
-    for (QPushButton* b : actions) b->setEnabled(!isBusy());
-    if (!isBusy() && focusBeforeBusy_ && !focusWidget()) focusBeforeBusy_->setFocus();
+    for (QPushButton* b :
+         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
+        b->setEnabled(!isBusy());
+    if (!isBusy() && focusBeforeBusy_ && focusBeforeBusy_ != this)
+        focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
     if (isBusy())
         pointer().setHourglass();
     else

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include "ui/ProgramWindow.h"
 
 class ChangeHandlers;
@@ -106,5 +108,5 @@ private:
     HoverRules* hover_ = nullptr;
     ChangeHandlers* changes_ = nullptr;
     int busyDepth_ = 0;
-    QWidget* focusBeforeBusy_ = nullptr;  // the action button that had the focus when a run began
+    QPointer<QWidget> focusBeforeBusy_;  // the control that had the focus when a run began
 };
