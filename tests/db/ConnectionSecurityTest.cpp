@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/platform/ServerCertificate.h"
 #include "core/platform/SettingsStore.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
@@ -72,10 +73,15 @@ TEST_F(ConnectionSecurityTest, EveryConnectionOverTcpIsEncrypted) {
     std::unique_ptr<Connection> upload = OpenUploadConnection(profile());
     EXPECT_EQ(SessionStatus(*upload, "Compression"), "ON");
 
-    // The logins remembered the server's certificate, by its public key, and nothing else.
+    // The logins remembered the server's certificate, by its public key, and nothing else. The
+    // system does not trust it: a throw-away authority signed it.
     const QString key = QStringLiteral("Certificate.%1.%2").arg(server_.host, server_.port);
     const QMap<QString, QString> stored = settings_.storedValues();
     EXPECT_EQ(stored.keys(), QStringList{key});
+    const platform::ServerCertificate seen =
+        platform::SessionCertificate(upload->handle(), server_.host);
+    EXPECT_EQ(seen.publicKeySha256.toHex(), stored.value(key));
+    EXPECT_FALSE(seen.trusted);
 #ifndef Q_OS_WIN  // where the server's certificate file is at hand
     const QList<QSslCertificate> certificate =
         QSslCertificate::fromPath(scalar("SELECT @@ssl_cert"));
