@@ -376,15 +376,12 @@ TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSyst
     ASSERT_NE(server.port(), 0);
     const ConnectionProfile p{"127.0.0.1", "someone", password, "", QString::number(server.port())};
     const QString key = QStringLiteral("Certificate.127.0.0.1.%1").arg(server.port());
-    const QString changed =
-        QStringLiteral(
-            "The certificate of the server 127.0.0.1 (port %1) has changed since it was first "
-            "seen, and the system does not trust the new one, so the program does not send the "
-            "password that the authentication method \"%2\" asks for. If the server's certificate "
-            "was replaced on purpose, remove the line \"%3=...\" in section [Vantrelle] of the "
-            "file %4; the next login then accepts the new certificate and remembers it.")
-            .arg(server.port())
-            .arg("caching_sha2_password", key, settings.settingsFile());
+    const QString changed = QStringLiteral(
+        "The certificate of the server 127.0.0.1 (port %1) has changed since it was first "
+        "seen, and the system does not trust the new one, so the program does not send the "
+        "password that the authentication method \"%2\" asks for. If the server's certificate "
+        "was replaced on purpose, remove the line \"%3=...\" in section [Vantrelle] of the "
+        "file %4; the next login then accepts the new certificate and remembers it.");
 
     // The system's trust store, for OpenSSL, is the file this variable names.
     QTemporaryDir dir;
@@ -396,24 +393,31 @@ TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSyst
     }
     const QByteArray systemStore = qgetenv("SSL_CERT_FILE");
 
+    const QByteArray sha2 = "caching_sha2_password";
+    const QByteArray sha256 = "sha256_password";
     struct Case {
         const char* what;
         Certificate certificate;
+        QByteArray method;
         bool cached;        // the scramble is enough, no password is asked for
         bool systemTrusts;  // the throw-away authority is the system's
         bool forgetFirst;   // the remembered value is removed as the refusal says
         bool opens;
     };
     const Case cases[] = {
-        {"the first certificate seen", Certificate::First, false, false, false, true},
-        {"another certificate", Certificate::Second, false, false, false, false},
-        {"the scramble to another certificate", Certificate::Second, true, false, false, true},
-        {"the remembered certificate again", Certificate::First, false, false, false, true},
-        {"one the system trusts", Certificate::SignedForLoopback, false, true, false, true},
-        {"the same, untrusted", Certificate::SignedForLoopback, false, false, false, false},
-        {"trusted for another name", Certificate::SignedForAnotherName, false, true, false, false},
-        {"another one, once forgotten", Certificate::Second, false, false, true, true},
-        {"the first one, now changed", Certificate::First, false, false, false, false},
+        {"the first certificate seen", Certificate::First, sha2, false, false, false, true},
+        {"another certificate", Certificate::Second, sha2, false, false, false, false},
+        {"another certificate, asked by sha256_password", Certificate::Second, sha256, false, false,
+         false, false},
+        {"the scramble to another certificate", Certificate::Second, sha2, true, false, false,
+         true},
+        {"the remembered certificate again", Certificate::First, sha2, false, false, false, true},
+        {"one the system trusts", Certificate::SignedForLoopback, sha2, false, true, false, true},
+        {"the same, untrusted", Certificate::SignedForLoopback, sha2, false, false, false, false},
+        {"trusted for another name", Certificate::SignedForAnotherName, sha2, false, true, false,
+         false},
+        {"another one, once forgotten", Certificate::Second, sha2, false, false, true, true},
+        {"the first one, now changed", Certificate::First, sha2, false, false, false, false},
     };
     for (const Case& c : cases) {
         if (c.systemTrusts)
@@ -425,6 +429,7 @@ TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSyst
             store->remove("Vantrelle/" + key);
         }
         script.certificate = c.certificate;
+        script.method = c.method;
         script.cached = c.cached;
         server.setScript(script);
         const int accepted = server.accepted();
@@ -437,7 +442,10 @@ TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSyst
         } else {
             const Failure f =
                 ExpectFailure([&] { connection.open(BuildConnectionString(p, false)); }, c.what);
-            EXPECT_EQ(f.description, changed) << c.what;
+            EXPECT_EQ(f.description,
+                      changed.arg(server.port())
+                          .arg(QString::fromLatin1(c.method), key, settings.settingsFile()))
+                << c.what;
             EXPECT_EQ(server.accepted(), accepted) << c.what;
         }
         // The password arrives, inside TLS, only where the login needs it and the server is known.
