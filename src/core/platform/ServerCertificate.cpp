@@ -12,6 +12,8 @@
 #include <security.h>
 #include <sspi.h>
 #include <wincrypt.h>
+
+#include <string>
 #else
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
