@@ -1,5 +1,7 @@
 #include "core/platform/ServerCertificate.h"
 
+#include <mariadb_version.h>
+
 #include <QCryptographicHash>
 #include <cstring>
 
@@ -50,8 +52,11 @@ void* tlsSession(MYSQL* mysql, const char* libraryPrefix) {
 }
 
 #ifdef Q_OS_WIN
-// The first members of the library's Schannel session (its secure/ma_schannel.h, struct
-// st_schannel, unchanged through version 3.3), up to the security context of the handshake.
+// The first members of the library's Schannel session as version 3.3 lays them out (its
+// secure/ma_schannel.h, struct st_schannel), up to the security context of the handshake. Other
+// versions lay it out otherwise: one of them needs its own layout here.
+static_assert(MARIADB_PACKAGE_VERSION_ID >= 30300 && MARIADB_PACKAGE_VERSION_ID < 30400,
+              "the Schannel session's layout is known for Connector/C 3.3 only");
 struct SchannelSession {
     CredHandle credentials;
     PUCHAR ioBuffer;
