@@ -251,8 +251,9 @@ void StartAuthenticationNotes(const QString& hostName, const QByteArray& remembe
     notes = Notes();
     const qsizetype length = std::min<qsizetype>(hostName.size(), std::size(notes.host) - 1);
     std::copy_n(hostName.utf16(), length, notes.host);
-    notes.hasRemembered = rememberedKey.size() == sizeof notes.remembered;
-    if (notes.hasRemembered)
+    // Anything remembered that is not a SHA-256 matches no certificate: the bytes stay zero.
+    notes.hasRemembered = !rememberedKey.isEmpty();
+    if (rememberedKey.size() == sizeof notes.remembered)
         std::memcpy(notes.remembered, rememberedKey.constData(), sizeof notes.remembered);
 }
 

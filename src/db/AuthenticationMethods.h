@@ -42,7 +42,7 @@ struct AuthenticationRefusal {
 
 // Forgets what the last login on this thread noted; called before a login starts, with the host
 // name or address the user gave (the name a trusted certificate must carry) and the SHA-256 of the
-// public key remembered for the server, empty when none is.
+// public key remembered for the server, empty when none is (anything else matches nothing).
 void StartAuthenticationNotes(const QString& hostName, const QByteArray& rememberedKey);
 
 // What ended the last login on this thread, given the library's error number for it: a refusal

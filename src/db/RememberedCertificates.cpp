@@ -19,7 +19,15 @@ QString RememberedCertificateKey(const QString& host, unsigned int port) {
 }
 
 QByteArray RememberedCertificate(const QString& host, unsigned int port) {
-    return QByteArray::fromHex(Settings::read(RememberedCertificateKey(host, port)).toLatin1());
+    const QString key = RememberedCertificateKey(host, port);
+    // The store tells an absent key only by answering with the default, whatever it is.
+    const QString text = Settings::read(key, QStringLiteral("0"));
+    if (text == u'0' && Settings::read(key, QStringLiteral("1")) == u'1') return {};
+    const QByteArray sha256 = QByteArray::fromHex(text.toLatin1());
+    if (text.size() == 64 && sha256.toHex() == text.toLatin1().toLower()) return sha256;
+    // A value edited into something else is still a remembered certificate, one that no server's
+    // matches, so that the refusal points the user to it.
+    return QByteArrayLiteral("no certificate");
 }
 
 void RememberCertificate(const QString& host, unsigned int port, const QByteArray& sha256) {

@@ -13,8 +13,9 @@
 // characters are those a settings file keeps as they are, but for the colons of an IPv6 address.
 QString RememberedCertificateKey(const QString& host, unsigned int port);
 
-// The remembered SHA-256, or empty when nothing is remembered for the server. Throws a Failure
-// when the settings store cannot be read.
+// The remembered SHA-256, or empty when nothing is remembered for the server; a value that is not
+// a SHA-256 in hexadecimal gives bytes that match no certificate. Throws a Failure when the
+// settings store cannot be read.
 QByteArray RememberedCertificate(const QString& host, unsigned int port);
 
 // Remembers the key's SHA-256 for the server when nothing is remembered for it yet; a certificate

@@ -401,32 +401,38 @@ TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSyst
         QByteArray method;
         bool cached;        // the scramble is enough, no password is asked for
         bool systemTrusts;  // the throw-away authority is the system's
-        bool forgetFirst;   // the remembered value is removed as the refusal says
+        const char* edit;   // the remembered value is removed as the refusal says (""), or
+                            // edited by hand into this text
         bool opens;
     };
     const Case cases[] = {
-        {"the first certificate seen", Certificate::First, sha2, false, false, false, true},
-        {"another certificate", Certificate::Second, sha2, false, false, false, false},
+        {"the first certificate seen", Certificate::First, sha2, false, false, nullptr, true},
+        {"another certificate", Certificate::Second, sha2, false, false, nullptr, false},
         {"another certificate, asked by sha256_password", Certificate::Second, sha256, false, false,
-         false, false},
-        {"the scramble to another certificate", Certificate::Second, sha2, true, false, false,
+         nullptr, false},
+        {"the scramble to another certificate", Certificate::Second, sha2, true, false, nullptr,
          true},
-        {"the remembered certificate again", Certificate::First, sha2, false, false, false, true},
-        {"one the system trusts", Certificate::SignedForLoopback, sha2, false, true, false, true},
-        {"the same, untrusted", Certificate::SignedForLoopback, sha2, false, false, false, false},
-        {"trusted for another name", Certificate::SignedForAnotherName, sha2, false, true, false,
+        {"the remembered certificate again", Certificate::First, sha2, false, false, nullptr, true},
+        {"one the system trusts", Certificate::SignedForLoopback, sha2, false, true, nullptr, true},
+        {"the same, untrusted", Certificate::SignedForLoopback, sha2, false, false, nullptr, false},
+        {"trusted for another name", Certificate::SignedForAnotherName, sha2, false, true, nullptr,
          false},
-        {"another one, once forgotten", Certificate::Second, sha2, false, false, true, true},
-        {"the first one, now changed", Certificate::First, sha2, false, false, false, false},
+        {"another one, once forgotten", Certificate::Second, sha2, false, false, "", true},
+        {"the first one, now changed", Certificate::First, sha2, false, false, nullptr, false},
+        {"the remembered one, its value edited", Certificate::Second, sha2, false, false, "edited",
+         false},
     };
     for (const Case& c : cases) {
         if (c.systemTrusts)
             qputenv("SSL_CERT_FILE", QFile::encodeName(authority));
         else
             qunsetenv("SSL_CERT_FILE");
-        if (c.forgetFirst) {
+        if (c.edit) {
             std::unique_ptr<QSettings> store = platform::OpenSettingsStore("Kestrom", true);
-            store->remove("Vantrelle/" + key);
+            if (*c.edit)
+                store->setValue("Vantrelle/" + key, c.edit);
+            else
+                store->remove("Vantrelle/" + key);
         }
         script.certificate = c.certificate;
         script.method = c.method;
