@@ -10,17 +10,19 @@ set -euo pipefail
 
 # What each purpose adds to "run". A new purpose is one more entry here and one more line above.
 declare -A adds=(
-    # The compiler, Qt and Connector/C; the demo's private server, its client and its certificate;
-    # the fonts with Arial's metrics that the windows are laid out in.
-    [run]="build-essential cmake pkg-config qt6-base-dev libmariadb-dev mariadb-server
+    # The compiler, Qt and Connector/C with OpenSSL, which it encrypts with and which tells the
+    # server's certificate; the demo's private server, its client and its certificate; the fonts
+    # with Arial's metrics that the windows are laid out in.
+    [run]="build-essential cmake pkg-config qt6-base-dev libmariadb-dev libssl-dev mariadb-server
            mariadb-client openssl fonts-liberation"
     # CPack reads the program's libraries with these to name the package's dependencies.
     [package]="dpkg-dev file"
-    # GoogleTest; OpenSSL for the test server that speaks TLS; the package and its checks; the
-    # Windows build (the mingw-w64 compiler and zlib, Ninja, GoogleTest's sources, NSIS, zip) and
-    # its tests under Wine on a virtual display driven by xdotool; the window tests that need a
-    # real window system, on a private X display managed by openbox (xprop tells when it is up).
-    [test]="libgtest-dev libssl-dev dpkg-dev file lintian desktop-file-utils appstream
+    # GoogleTest (OpenSSL, from "run", lets its test server speak TLS); the package and its
+    # checks; the Windows build (the mingw-w64 compiler and zlib, Ninja, GoogleTest's sources,
+    # NSIS, zip) and its tests under Wine on a virtual display driven by xdotool; the window tests
+    # that need a real window system, on a private X display managed by openbox (xprop tells when
+    # it is up).
+    [test]="libgtest-dev dpkg-dev file lintian desktop-file-utils appstream
             g++-mingw-w64-x86-64-posix libz-mingw-w64-dev ninja-build googletest nsis zip unzip patch
             wine wine64 xvfb xauth xdotool openbox x11-utils"
     # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,

@@ -10,6 +10,7 @@ list(APPEND CORE_SOURCES
     core/platform/Names.cpp
     core/platform/Paths.cpp
     core/platform/ProgramFolders.cpp
+    core/platform/ServerCertificate.cpp
     core/platform/ServerLink.cpp
     core/platform/SettingsStore.cpp
     core/platform/StagedFile.cpp

@@ -14,10 +14,14 @@
 
 #include <QByteArray>
 #include <QCryptographicHash>
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <string>
+
+#include "core/platform/ServerCertificate.h"
 
 // The client library's plug-in registration. Its header cannot be included as installed (it
 // includes a header the development package does not ship), so the few declarations used here are
@@ -64,8 +68,11 @@ constexpr unsigned char kSwitchRequest = 254;
 // every compiler the program is built with (MinGW may run it after the thread's storage is gone).
 struct Notes {
     AuthenticationRefusal::Reason reason = AuthenticationRefusal::Reason::None;
-    const char* refused = nullptr;  // the method the program's own plug-in refused
-    char requested[256] = {};       // the method the server's last switch request named
+    const char* refused = nullptr;      // the method the program's own plug-in refused
+    char requested[256] = {};           // the method the server's last switch request named
+    char16_t host[256] = {};            // the server's name as the user gave it, zero-terminated
+    unsigned char remembered[32] = {};  // the SHA-256 of the public key remembered for it
+    bool hasRemembered = false;
 };
 thread_local Notes notes;
 
@@ -105,9 +112,23 @@ int writePacket(MYSQL_PLUGIN_VIO* vio, const QByteArray& bytes) {
                              static_cast<int>(bytes.size()));
 }
 
+// Whether the server at the other end of the session's TLS is the one the user means: its
+// certificate is trusted by the system for the name the user gave, is the one remembered for the
+// server, or is the first one seen from it (which is remembered once the login succeeds).
+bool serverKnown(MYSQL* mysql) {
+    const platform::ServerCertificate seen =
+        platform::SessionCertificate(mysql, QString::fromUtf16(notes.host));
+    if (seen.trusted) return true;
+    if (seen.publicKeySha256.size() != sizeof notes.remembered) return false;
+    return !notes.hasRemembered || std::memcmp(seen.publicKeySha256.constData(), notes.remembered,
+                                               sizeof notes.remembered) == 0;
+}
+
 // The password itself, zero-terminated, as both methods send it inside TLS.
 int sendPasswordInsideTls(MYSQL_PLUGIN_VIO* vio, MYSQL* mysql, const char* method) {
     if (!encrypted(mysql)) return refuse(AuthenticationRefusal::Reason::NeedsTls, method);
+    if (!serverKnown(mysql))
+        return refuse(AuthenticationRefusal::Reason::CertificateChanged, method);
     const char* password = passwordOf(mysql);
     const QByteArray bytes(password, static_cast<qsizetype>(std::strlen(password) + 1));
     return writePacket(vio, bytes) == 0 ? CR_OK : CR_ERROR;
@@ -226,8 +247,14 @@ void StartWithOwnMethod(MYSQL* mysql) {
     if (registration().ownCachingSha2) mysql_optionsv(mysql, MYSQL_DEFAULT_AUTH, kCachingSha2);
 }
 
-void ForgetAuthenticationNotes() {
+void StartAuthenticationNotes(const QString& hostName, const QByteArray& rememberedKey) {
     notes = Notes();
+    const qsizetype length = std::min<qsizetype>(hostName.size(), std::size(notes.host) - 1);
+    std::copy_n(hostName.utf16(), length, notes.host);
+    // Anything remembered that is not a SHA-256 matches no certificate: the bytes stay zero.
+    notes.hasRemembered = !rememberedKey.isEmpty();
+    if (rememberedKey.size() == sizeof notes.remembered)
+        std::memcpy(notes.remembered, rememberedKey.constData(), sizeof notes.remembered);
 }
 
 AuthenticationRefusal TakeAuthenticationRefusal(unsigned int libraryError) {

@@ -5,9 +5,11 @@
 
 #include <optional>
 
+#include "core/platform/ServerCertificate.h"
 #include "core/platform/ServerLink.h"
 #include "db/AuthenticationMethods.h"
 #include "db/ConnectionString.h"
+#include "db/RememberedCertificates.h"
 #include "db/ServerAddress.h"
 
 namespace {
@@ -52,7 +54,26 @@ bool isUnreachable(const Failure& f) {
     return f.number == CR_CONNECTION_ERROR || f.number == CR_CONN_HOST_ERROR;
 }
 
-Failure refusal(const AuthenticationRefusal& r) {
+// The server as the user named it, which its certificate is remembered under.
+struct Server {
+    QString name;
+    unsigned int port = 0;
+    QByteArray rememberedKey;
+};
+
+Failure refusal(const AuthenticationRefusal& r, const Server& server) {
+    if (r.reason == AuthenticationRefusal::Reason::CertificateChanged)
+        return Failure(
+            CR_PLUGIN_NOT_ALLOWED,
+            QStringLiteral(
+                "The certificate of the server %1 (port %2) has changed since it was first seen, "
+                "and the system does not trust the new one, so the program does not send the "
+                "password that the authentication method \"%3\" asks for. If the server's "
+                "certificate was replaced on purpose, remove %4; the next login then accepts the "
+                "new certificate and remembers it.")
+                .arg(server.name)
+                .arg(server.port)
+                .arg(r.method, RememberedCertificateLocation(server.name, server.port)));
     if (r.method.isEmpty())
         return Failure(CR_PLUGIN_NOT_ALLOWED,
                        QStringLiteral("The server asked for an authentication method that the "
@@ -80,7 +101,8 @@ Failure refusal(const AuthenticationRefusal& r) {
 
 // One attempt at one address. Nothing of the profile reaches the library as an option: the host is
 // a checked name or address, the other values travel as data in the login.
-MYSQL* connectOnce(const Login& login, Transport transport, const QString& host) {
+MYSQL* connectOnce(const Login& login, const Server& server, Transport transport,
+                   const QString& host) {
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql) throw driverFailure(QStringLiteral("Out of memory"));
     std::unique_ptr<MYSQL, decltype(&mysql_close)> guard(mysql, &mysql_close);
@@ -96,7 +118,7 @@ MYSQL* connectOnce(const Login& login, Transport transport, const QString& host)
         transport == Transport::Tcp ? MYSQL_PROTOCOL_TCP : MYSQL_PROTOCOL_SOCKET;
     mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
 
-    ForgetAuthenticationNotes();
+    StartAuthenticationNotes(server.name, server.rememberedKey);
     const QByteArray hostText = host.toUtf8();
     const QByteArray user = login.user.toUtf8();
     const QByteArray password = login.password.toUtf8();
@@ -105,9 +127,12 @@ MYSQL* connectOnce(const Login& login, Transport transport, const QString& host)
                             database.isEmpty() ? nullptr : database.constData(), login.port,
                             nullptr, 0)) {
         const AuthenticationRefusal refused = TakeAuthenticationRefusal(mysql_errno(mysql));
-        if (refused.reason != AuthenticationRefusal::Reason::None) throw refusal(refused);
+        if (refused.reason != AuthenticationRefusal::Reason::None) throw refusal(refused, server);
         throw DatabaseFailure(mysql_errno(mysql), mysql_error(mysql));
     }
+    if (transport == Transport::Tcp)
+        RememberCertificate(server.name, server.port,
+                            platform::SessionCertificate(mysql, server.name).publicKeySha256);
     return guard.release();
 }
 }  // namespace
@@ -195,12 +220,14 @@ void Connection::open(const QString& connectionString) {
     login.connectTimeout = connectionTimeout_ > 0 ? connectionTimeout_ : kDefaultConnectionTimeout;
     login.commandTimeout = commandTimeout_ > 0 ? commandTimeout_ : kDefaultCommandTimeout;
 
+    const Server identity{host, port, RememberedCertificate(host, port)};
+
     // Every address of the name is tried over TCP in turn; "localhost" falls back to the client
     // library's local socket only when nothing accepts a TCP connection at the port.
     std::optional<Failure> unreachable;
     for (const QString& address : ResolveHost(host, login.connectTimeout)) {
         try {
-            mysql_ = connectOnce(login, Transport::Tcp, address);
+            mysql_ = connectOnce(login, identity, Transport::Tcp, address);
             break;
         } catch (const Failure& f) {
             if (!isUnreachable(f)) throw;
@@ -210,7 +237,7 @@ void Connection::open(const QString& connectionString) {
     if (!mysql_ && host.compare(kLocalHost, Qt::CaseInsensitive) == 0 &&
         platform::HasDefaultLocalSocket()) {
         try {
-            mysql_ = connectOnce(login, Transport::LocalSocket, kLocalHost);
+            mysql_ = connectOnce(login, identity, Transport::LocalSocket, kLocalHost);
         } catch (const Failure& f) {
             if (!isUnreachable(f)) throw;
         }

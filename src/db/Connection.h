@@ -55,7 +55,9 @@ public:
     // Opens the session; throws a Failure with the driver's or the server's text. The server is
     // reached over TCP, encrypted whenever it offers TLS; "localhost" falls back to the local
     // socket when nothing listens at the port. Only authentication methods that keep the password
-    // unreadable are allowed.
+    // unreadable are allowed; the password itself goes only inside TLS to a server whose
+    // certificate the system trusts or is the one remembered for it. The first certificate that a
+    // server shows in a successful login over TLS is remembered for its name and port.
     void open(const QString& connectionString);
     void close();
     // Ends the session at once, in the middle of a result too: every later read or write on it

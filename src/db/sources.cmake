@@ -6,6 +6,7 @@ list(APPEND CORE_SOURCES
     db/Discovery.cpp
     db/Download.cpp
     db/Openers.cpp
+    db/RememberedCertificates.cpp
     db/ServerAddress.cpp
     db/Statement.cpp
     db/Upload.cpp

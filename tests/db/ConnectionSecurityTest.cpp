@@ -2,12 +2,18 @@
 #include <gtest/gtest.h>
 #include <mysql.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
+#include "core/platform/ServerCertificate.h"
+#include "core/platform/SettingsStore.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/Download.h"
@@ -66,6 +72,24 @@ TEST_F(ConnectionSecurityTest, EveryConnectionOverTcpIsEncrypted) {
     }
     std::unique_ptr<Connection> upload = OpenUploadConnection(profile());
     EXPECT_EQ(SessionStatus(*upload, "Compression"), "ON");
+
+    // The logins remembered the server's certificate, by its public key, and nothing else. The
+    // system does not trust it: a throw-away authority signed it.
+    const QString key = QStringLiteral("Certificate.%1.%2").arg(server_.host, server_.port);
+    const QMap<QString, QString> stored = settings_.storedValues();
+    EXPECT_EQ(stored.keys(), QStringList{key});
+    const platform::ServerCertificate seen =
+        platform::SessionCertificate(upload->handle(), server_.host);
+    EXPECT_EQ(seen.publicKeySha256.toHex(), stored.value(key));
+    EXPECT_FALSE(seen.trusted);
+#ifndef Q_OS_WIN  // where the server's certificate file is at hand
+    const QList<QSslCertificate> certificate =
+        QSslCertificate::fromPath(scalar("SELECT @@ssl_cert"));
+    ASSERT_EQ(certificate.size(), 1);
+    EXPECT_EQ(stored.value(key), QCryptographicHash::hash(certificate[0].publicKey().toDer(),
+                                                          QCryptographicHash::Sha256)
+                                     .toHex());
+#endif
 }
 
 TEST_F(ConnectionSecurityTest, AServerThatRequiresSecureTransportTakesEveryAction) {
@@ -233,7 +257,13 @@ TEST_F(ConnectionSecurityTest, NoProfileValueRunsAStatementOrLoadsALibrary) {
     qunsetenv("VANTRELLE_MARKER_FILE");
 }
 
-TEST(PasswordInClear, NoServerGetsThePasswordByAskingForAClearTextMethod) {
+// The logins of these tests remember the fake servers' certificates in a store of their own.
+class PasswordInClear : public ::testing::Test {
+protected:
+    SettingsSandbox settings;
+};
+
+TEST_F(PasswordInClear, NoServerGetsThePasswordByAskingForAClearTextMethod) {
     const QByteArray password = "Secret-Pa55word-XYZ";
     struct Case {
         QByteArray greeting;
@@ -273,7 +303,7 @@ const QString kNeedsTls = QStringLiteral(
     "is safe only over an encrypted connection, but the server offers no encryption; the program "
     "does not allow it.");
 
-TEST(PasswordInClear, APasswordSendingMethodSendsThePasswordOnlyInsideTls) {
+TEST_F(PasswordInClear, APasswordSendingMethodSendsThePasswordOnlyInsideTls) {
     const QByteArray password = "Secret-Pa55word-XYZ";
     const QByteArray nativeGreeting = "mysql_native_password";
     const QByteArray sha2 = "caching_sha2_password";
@@ -334,7 +364,113 @@ TEST(PasswordInClear, APasswordSendingMethodSendsThePasswordOnlyInsideTls) {
     }
 }
 
-TEST(PasswordInClear, ARefusedMethodIsNamedAsTheServerAskedForIt) {
+#if VANTRELLE_FAKE_SERVER_TLS  // a Windows build's fake server speaks no TLS
+TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSystemTrusts) {
+    const QByteArray password = "Secret-Pa55word-XYZ";
+    using Certificate = FakeServer::Certificate;
+    FakeServer::Script script{.greetingMethod = "caching_sha2_password",
+                              .method = "caching_sha2_password",
+                              .password = password,
+                              .tls = true};
+    FakeServer server(script);
+    ASSERT_NE(server.port(), 0);
+    const ConnectionProfile p{"127.0.0.1", "someone", password, "", QString::number(server.port())};
+    const QString key = QStringLiteral("Certificate.127.0.0.1.%1").arg(server.port());
+    const QString changed = QStringLiteral(
+        "The certificate of the server 127.0.0.1 (port %1) has changed since it was first "
+        "seen, and the system does not trust the new one, so the program does not send the "
+        "password that the authentication method \"%2\" asks for. If the server's certificate "
+        "was replaced on purpose, remove the line \"%3=...\" in section [Vantrelle] of the "
+        "file %4; the next login then accepts the new certificate and remembers it.");
+
+    // The system's trust store, for OpenSSL, is the file this variable names.
+    QTemporaryDir dir;
+    const QString authority = dir.filePath("authority.pem");
+    {
+        QFile f(authority);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(FakeServer::AuthorityPem());
+    }
+    const QByteArray systemStore = qgetenv("SSL_CERT_FILE");
+
+    const QByteArray sha2 = "caching_sha2_password";
+    const QByteArray sha256 = "sha256_password";
+    struct Case {
+        const char* what;
+        Certificate certificate;
+        QByteArray method;
+        bool cached;        // the scramble is enough, no password is asked for
+        bool systemTrusts;  // the throw-away authority is the system's
+        const char* edit;   // the remembered value is removed as the refusal says (""), or
+                            // edited by hand into this text
+        bool opens;
+    };
+    const Case cases[] = {
+        {"the first certificate seen", Certificate::First, sha2, false, false, nullptr, true},
+        {"another certificate", Certificate::Second, sha2, false, false, nullptr, false},
+        {"another certificate, asked by sha256_password", Certificate::Second, sha256, false, false,
+         nullptr, false},
+        {"the scramble to another certificate", Certificate::Second, sha2, true, false, nullptr,
+         true},
+        {"the remembered certificate again", Certificate::First, sha2, false, false, nullptr, true},
+        {"one the system trusts", Certificate::SignedForLoopback, sha2, false, true, nullptr, true},
+        {"the same, untrusted", Certificate::SignedForLoopback, sha2, false, false, nullptr, false},
+        {"trusted for another name", Certificate::SignedForAnotherName, sha2, false, true, nullptr,
+         false},
+        {"another one, once forgotten", Certificate::Second, sha2, false, false, "", true},
+        {"the first one, now changed", Certificate::First, sha2, false, false, nullptr, false},
+        {"the remembered one, its value edited", Certificate::Second, sha2, false, false, "edited",
+         false},
+    };
+    for (const Case& c : cases) {
+        if (c.systemTrusts)
+            qputenv("SSL_CERT_FILE", QFile::encodeName(authority));
+        else
+            qunsetenv("SSL_CERT_FILE");
+        if (c.edit) {
+            std::unique_ptr<QSettings> store = platform::OpenSettingsStore("Kestrom", true);
+            if (*c.edit)
+                store->setValue("Vantrelle/" + key, c.edit);
+            else
+                store->remove("Vantrelle/" + key);
+        }
+        script.certificate = c.certificate;
+        script.method = c.method;
+        script.cached = c.cached;
+        server.setScript(script);
+        const int accepted = server.accepted();
+        const qsizetype sent = server.plainText().count(password + '\0');
+
+        Connection connection;
+        if (c.opens) {
+            EXPECT_NO_THROW(connection.open(BuildConnectionString(p, false))) << c.what;
+            EXPECT_EQ(server.accepted(), accepted + 1) << c.what;
+        } else {
+            const Failure f =
+                ExpectFailure([&] { connection.open(BuildConnectionString(p, false)); }, c.what);
+            EXPECT_EQ(f.description,
+                      changed.arg(server.port())
+                          .arg(QString::fromLatin1(c.method), key, settings.settingsFile()))
+                << c.what;
+            EXPECT_EQ(server.accepted(), accepted) << c.what;
+        }
+        // The password arrives, inside TLS, only where the login needs it and the server is known.
+        EXPECT_EQ(server.plainText().count(password + '\0'), sent + (c.opens && !c.cached ? 1 : 0))
+            << c.what;
+        EXPECT_FALSE(server.received().contains(password)) << c.what;
+    }
+    if (systemStore.isNull())
+        qunsetenv("SSL_CERT_FILE");
+    else
+        qputenv("SSL_CERT_FILE", systemStore);
+
+    QFile file(settings.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("\n" + key.toLatin1() + '=')) << "not named as stored";
+}
+#endif
+
+TEST_F(PasswordInClear, ARefusedMethodIsNamedAsTheServerAskedForIt) {
     const QByteArray password = "Secret-Pa55word-XYZ";
     struct Case {
         QByteArray greeting;
@@ -361,7 +497,7 @@ TEST(PasswordInClear, ARefusedMethodIsNamedAsTheServerAskedForIt) {
     }
 }
 
-TEST(PasswordInClear, AServerMessageWithoutTextIsDescribedByItsNumber) {
+TEST_F(PasswordInClear, AServerMessageWithoutTextIsDescribedByItsNumber) {
     struct Case {
         QByteArray message;
         QString want;

@@ -16,6 +16,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #else
 struct ssl_st;
 using SSL = ssl_st;  // no session is ever encrypted without TLS support
@@ -120,38 +121,91 @@ QByteArray expectedScramble(const QByteArray& password) {
 }
 
 #if VANTRELLE_FAKE_SERVER_TLS
-// A key and a self-signed certificate made once per test run.
+using Certificate = FakeServer::Certificate;
+
+X509* newCertificate(EVP_PKEY* key, long serial, const char* commonName, const char* altName,
+                     X509* issuer, EVP_PKEY* issuerKey) {
+    X509* certificate = X509_new();
+    X509_set_version(certificate, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate), serial);
+    X509_gmtime_adj(X509_getm_notBefore(certificate), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(certificate), 24 * 3600);
+    X509_set_pubkey(certificate, key);
+    X509_NAME* name = X509_get_subject_name(certificate);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
+    X509_set_issuer_name(certificate, issuer ? X509_get_subject_name(issuer) : name);
+    X509V3_CTX context;
+    X509V3_set_ctx(&context, issuer ? issuer : certificate, certificate, nullptr, nullptr, 0);
+    const auto extend = [&](int nid, const char* value) {
+        X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+        X509_add_ext(certificate, extension, -1);
+        X509_EXTENSION_free(extension);
+    };
+    if (altName)
+        extend(NID_subject_alt_name, altName);
+    else if (!issuer)
+        extend(NID_basic_constraints, "critical,CA:TRUE");
+    X509_sign(certificate, issuerKey ? issuerKey : key, EVP_sha256());
+    return certificate;
+}
+
+QByteArray pem(X509* certificate) {
+    BIO* out = BIO_new(BIO_s_mem());
+    PEM_write_bio_X509(out, certificate);
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(out, &data);
+    QByteArray bytes(data, length);
+    BIO_free(out);
+    return bytes;
+}
+
+SSL_CTX* serverContext(X509* certificate, EVP_PKEY* key) {
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(context, certificate);
+    SSL_CTX_use_PrivateKey(context, key);
+    return context;
+}
+
+// The keys and certificates made once per test run: two self-signed ones, a throw-away authority
+// and two certificates it signed, one for the loopback address and one for another name.
 struct Credentials {
-    SSL_CTX* context = nullptr;
+    SSL_CTX* contexts[4] = {};
     QByteArray publicKeyPem;
+    QByteArray authorityPem;
 
     Credentials() {
-        EVP_PKEY* key = EVP_RSA_gen(2048);
-        X509* certificate = X509_new();
-        ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
-        X509_gmtime_adj(X509_getm_notBefore(certificate), -3600);
-        X509_gmtime_adj(X509_getm_notAfter(certificate), 24 * 3600);
-        X509_set_pubkey(certificate, key);
-        X509_NAME* name = X509_get_subject_name(certificate);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("fake-server"), -1, -1,
-                                   0);
-        X509_set_issuer_name(certificate, name);
-        X509_sign(certificate, key, EVP_sha256());
+        EVP_PKEY* first = EVP_RSA_gen(2048);
+        EVP_PKEY* second = EVP_EC_gen("P-256");
+        EVP_PKEY* authorityKey = EVP_EC_gen("P-256");
+        EVP_PKEY* leafKey = EVP_EC_gen("P-256");
+        X509* authority =
+            newCertificate(authorityKey, 10, "throw-away authority", nullptr, nullptr, nullptr);
+        X509* made[4] = {
+            newCertificate(first, 1, "fake-server", nullptr, nullptr, nullptr),
+            newCertificate(second, 2, "fake-server", nullptr, nullptr, nullptr),
+            newCertificate(leafKey, 11, "fake-server", "IP:127.0.0.1", authority, authorityKey),
+            newCertificate(leafKey, 12, "fake-server", "DNS:elsewhere.invalid", authority,
+                           authorityKey),
+        };
+        EVP_PKEY* keys[4] = {first, second, leafKey, leafKey};
+        for (int i = 0; i < 4; ++i) {
+            contexts[i] = serverContext(made[i], keys[i]);
+            X509_free(made[i]);
+        }
+        authorityPem = pem(authority);
+        X509_free(authority);
 
-        context = SSL_CTX_new(TLS_server_method());
-        SSL_CTX_use_certificate(context, certificate);
-        SSL_CTX_use_PrivateKey(context, key);
-
-        BIO* pem = BIO_new(BIO_s_mem());
-        PEM_write_bio_PUBKEY(pem, key);
+        BIO* out = BIO_new(BIO_s_mem());
+        PEM_write_bio_PUBKEY(out, first);
         char* data = nullptr;
-        const long length = BIO_get_mem_data(pem, &data);
+        const long length = BIO_get_mem_data(out, &data);
         publicKeyPem = QByteArray(data, length);
-        BIO_free(pem);
-        X509_free(certificate);
-        EVP_PKEY_free(key);
+        BIO_free(out);
+        for (EVP_PKEY* key : {first, second, authorityKey, leafKey}) EVP_PKEY_free(key);
     }
+
+    SSL_CTX* context(Certificate which) const { return contexts[static_cast<int>(which)]; }
 };
 
 const Credentials& credentials() {
@@ -163,6 +217,7 @@ const Credentials& credentials() {
 // Without TLS support there is no key to hand out.
 struct Credentials {
     QByteArray publicKeyPem;
+    QByteArray authorityPem;
 };
 
 const Credentials& credentials() {
@@ -183,8 +238,8 @@ public:
         if (ssl_) SSL_free(ssl_);
     }
 
-    bool startTls() {
-        ssl_ = SSL_new(credentials().context);
+    bool startTls(Certificate certificate) {
+        ssl_ = SSL_new(credentials().context(certificate));
         BIO* bio = BIO_new_socket(fd_, BIO_NOCLOSE);
         BIO_set_callback_arg(bio, reinterpret_cast<char*>(this));
         BIO_set_callback_ex(bio, &Channel::onWire);
@@ -192,7 +247,7 @@ public:
         return SSL_accept(ssl_) == 1;
     }
 #else
-    bool startTls() {
+    bool startTls(Certificate) {
         return false;
     }
 #endif
@@ -308,6 +363,10 @@ FakeServer::~FakeServer() {
 #endif
 }
 
+QByteArray FakeServer::AuthorityPem() {
+    return credentials().authorityPem;
+}
+
 QByteArray FakeServer::received() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;
@@ -337,19 +396,30 @@ void FakeServer::serve() {
     }
 }
 
+void FakeServer::setScript(Script script) {
+    if (script.tls) credentials();
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_ = std::move(script);
+}
+
 void FakeServer::talk(Socket client) {
+    Script script;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        script = script_;
+    }
     Channel channel(*this, client);
-    if (!channel.write(greeting(script_.greetingMethod, script_.tls))) return;
+    if (!channel.write(greeting(script.greetingMethod, script.tls))) return;
     std::optional<QByteArray> login = channel.read();
     if (!login) return;
     const quint32 flags = readLe(*login, 0, 4);
-    if (script_.tls && login->size() == 32 && (flags & kClientSsl)) {
-        if (!channel.startTls()) return;
+    if (script.tls && login->size() == 32 && (flags & kClientSsl)) {
+        if (!channel.startTls(script.certificate)) return;
         login = channel.read();
         if (!login) return;
     }
-    if (script_.errorMessage) {
-        channel.write(errorPacket(*script_.errorMessage));
+    if (script.errorMessage) {
+        channel.write(errorPacket(*script.errorMessage));
         return;
     }
 
@@ -364,16 +434,16 @@ void FakeServer::talk(Socket client) {
     // As a real server does, a login whose data was not made for the account's method under the
     // greeting's nonce is asked to start that method afresh.
     std::optional<QByteArray> answer = data;
-    if (method != script_.method || method != script_.greetingMethod) {
+    if (method != script.method || method != script.greetingMethod) {
         QByteArray request("\xfe");
-        request += script_.method + '\0' + kNonce + '\0';
+        request += script.method + '\0' + kNonce + '\0';
         if (!channel.write(request)) return;
         answer = channel.read();
         if (!answer) return;
         std::lock_guard<std::mutex> lock(mutex_);
         answers_ << *answer;
     }
-    if (authenticate(channel, script_.method, *answer)) {
+    if (authenticate(channel, script, *answer)) {
         while (channel.read()) {
         }
     }
@@ -381,8 +451,9 @@ void FakeServer::talk(Socket client) {
 
 // Carries on with the client's first answer under the account's method; true when the login is
 // accepted.
-bool FakeServer::authenticate(Channel& channel, const QByteArray& method, QByteArray answer) {
-    const QByteArray passwordPacket = script_.password + '\0';
+bool FakeServer::authenticate(Channel& channel, const Script& script, QByteArray answer) {
+    const QByteArray& method = script.method;
+    const QByteArray passwordPacket = script.password + '\0';
     const QByteArray keyPacket = '\x01' + credentials().publicKeyPem;
     auto next = [&]() -> bool {
         std::optional<QByteArray> packet = channel.read();
@@ -395,8 +466,8 @@ bool FakeServer::authenticate(Channel& channel, const QByteArray& method, QByteA
     bool accepted = false;
     if (method == "caching_sha2_password") {
         if (answer.isEmpty()) {
-            accepted = script_.password.isEmpty();
-        } else if (script_.cached && answer == expectedScramble(script_.password)) {
+            accepted = script.password.isEmpty();
+        } else if (script.cached && answer == expectedScramble(script.password)) {
             accepted = channel.write(QByteArray("\x01\x03"));
         } else {
             // Full authentication: the password itself, or the request for the server's key.
@@ -410,7 +481,7 @@ bool FakeServer::authenticate(Channel& channel, const QByteArray& method, QByteA
         if (answer == QByteArray("\x01")) {
             if (!channel.write(keyPacket) || !next()) return false;
         }
-        accepted = script_.password.isEmpty() ? answer.isEmpty() : answer == passwordPacket;
+        accepted = script.password.isEmpty() ? answer.isEmpty() : answer == passwordPacket;
     } else if (method == "mysql_native_password") {
         accepted = true;  // this server does not check the native scramble
     }

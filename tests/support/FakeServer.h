@@ -15,6 +15,13 @@
 // a real server does, including handing out a public key of its own to a client that asks for it.
 class FakeServer {
 public:
+    // The certificate that the server shows in its TLS handshakes: two self-signed ones with keys
+    // of their own, and two signed by a throw-away authority (AuthorityPem), one made out to the
+    // loopback address the server listens on and one to another name.
+    enum class Certificate { First, Second, SignedForLoopback, SignedForAnotherName };
+    // The throw-away authority's certificate, in PEM; empty without TLS support.
+    static QByteArray AuthorityPem();
+
     struct Script {
         // The method named in the greeting.
         QByteArray greetingMethod = "mysql_native_password";
@@ -27,7 +34,9 @@ public:
         // "caching_sha2_password" knows the account, so a correct scramble is enough.
         bool cached = false;
         // When set, the login is answered with an error packet carrying this message.
-        std::optional<QByteArray> errorMessage;
+        std::optional<QByteArray> errorMessage = std::nullopt;
+        // The certificate shown in the TLS handshake.
+        Certificate certificate = Certificate::First;
     };
 
     explicit FakeServer(Script script);
@@ -37,6 +46,9 @@ public:
     ~FakeServer();
     FakeServer(const FakeServer&) = delete;
     FakeServer& operator=(const FakeServer&) = delete;
+
+    // Follows this script from the next connection on.
+    void setScript(Script script);
 
     int port() const { return port_; }
     // Everything received so far, over all connections, as it crossed the wire.
@@ -69,7 +81,7 @@ private:
     class Channel;
     void serve();
     void talk(Socket client);
-    bool authenticate(Channel& channel, const QByteArray& method, QByteArray answer);
+    bool authenticate(Channel& channel, const Script& script, QByteArray answer);
 
     Script script_;
     Socket listener_ = kNoSocket;

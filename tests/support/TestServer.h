@@ -72,6 +72,8 @@ protected:
 
     TestServer server_;
     QString database_;
+    // The certificates that the test's logins remember go to a store of the test's own.
+    SettingsSandbox settings_;
 
 private:
     Connection& admin();

@@ -9,6 +9,7 @@
 #endif
 
 #include "core/Settings.h"
+#include "core/platform/SettingsStore.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -84,5 +85,34 @@ TEST(Settings, TheFileIsPrivateToItsOwnerAndHoldsPlainKeys) {
 }
 
 #endif
+
+TEST(Settings, AValueIsLocatedByTheNameTheStoreShowsForIt) {
+    SettingsSandbox sandbox;
+    const QString keys[] = {"MyServer", "Certificate.db-1.example.com.3306",
+                            "Certificate.fe80::1.3306"};
+    for (const QString& key : keys) Settings::write(key, "x");
+#ifdef Q_OS_WIN
+    const QString branch = sandbox.settingsFile() + "\\Vantrelle";
+    const QSettings store(branch, QSettings::NativeFormat);
+#else
+    QFile file(sandbox.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n');
+#endif
+    for (const QString& key : keys) {
+        const QString location = platform::SettingsValueLocation("Kestrom", "Vantrelle", key);
+        const QString named = location.section(u'"', 1, 1);
+#ifdef Q_OS_WIN
+        EXPECT_EQ(location,
+                  QStringLiteral("the value \"%1\" of the registry key %2").arg(key, branch));
+        EXPECT_TRUE(store.childKeys().contains(named)) << named.toStdString();
+#else
+        EXPECT_EQ(location, QStringLiteral("the line \"%1\" in section [Vantrelle] of the file %2")
+                                .arg(named, sandbox.settingsFile()));
+        ASSERT_TRUE(named.endsWith("=...")) << location.toStdString();
+        EXPECT_TRUE(lines.contains(named.chopped(3) + 'x')) << named.toStdString();
+#endif
+    }
+}
 
 }  // namespace

@@ -47,4 +47,26 @@ void RestrictSettingsStore(const QSettings& store) {
 #endif
 }
 
+QString SettingsValueLocation(const QString& appName, const QString& section, const QString& key) {
+#ifdef Q_OS_WIN
+    return QStringLiteral("the value \"%1\" of the registry key %2\\%3")
+        .arg(key, SettingsStoreLocation(appName), section);
+#else
+    // The settings file writes a key's characters but letters, digits, "_", "-" and "." as "%"
+    // and two hexadecimal digits.
+    QString written;
+    for (const QChar c : key) {
+        const char16_t u = c.unicode();
+        if ((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+            u == u'_' || u == u'-' || u == u'.')
+            written += c;
+        else
+            written +=
+                QStringLiteral("%%1").arg(static_cast<uint>(u), 2, 16, QChar(u'0')).toUpper();
+    }
+    return QStringLiteral("the line \"%1=...\" in section [%2] of the file %3")
+        .arg(written, section, SettingsStoreLocation(appName));
+#endif
+}
+
 }  // namespace platform

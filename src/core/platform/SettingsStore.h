@@ -18,5 +18,8 @@ QString SettingsStoreLocation(const QString& appName);
 std::unique_ptr<QSettings> OpenSettingsStore(const QString& appName, bool forWriting);
 // Keeps a file-based store readable and writable by its owner only.
 void RestrictSettingsStore(const QSettings& store);
+// Where a value of the store is found, in words for the user: the value's name as the settings
+// file shows it, in its section of that file, or on Windows in its registry key.
+QString SettingsValueLocation(const QString& appName, const QString& section, const QString& key);
 
 }  // namespace platform
