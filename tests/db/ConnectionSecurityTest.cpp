@@ -49,6 +49,7 @@ class ConnectionSecurityTest : public DatabaseTest {
 protected:
     // Runs the body with the server demanding secure transport, and puts the setting back.
     void withSecureTransportRequired(const std::function<void()>& body) {
+        holdServerAlone();
         exec("SET GLOBAL require_secure_transport=ON");
         struct Restore {
             ConnectionSecurityTest* test;

@@ -72,6 +72,7 @@ protected:
 
     // An upload session opened while a global variable has another value; the session keeps it.
     std::unique_ptr<Connection> uploadSessionWith(const QString& variable, const QString& value) {
+        holdServerAlone();
         const QString previous = scalar("SELECT @@GLOBAL." + variable);
         exec("SET GLOBAL " + variable + " = " + value);
         std::unique_ptr<Connection> c;
@@ -364,6 +365,7 @@ TEST_F(UploadTest, FileThatChangesWhileItIsSentIsNotStored) {
 TEST_F(UploadTest, LongDataPiecesFitTheServersPacketExactly) {
     // Against the real server: a piece of LongDataPieceBytes is accepted, one byte more is not.
     const qint64 limit = 1048576;
+    holdServerAlone();
     for (bool compressed : {false, true}) {
         auto open = [&] {
             const QString previous = scalar("SELECT @@GLOBAL.max_allowed_packet");

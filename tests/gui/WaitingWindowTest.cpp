@@ -258,27 +258,32 @@ public:
     void openInBrowser(const QString& address) override { scripted_.openInBrowser(address); }
 
     QStringList answered;    // the boxes' texts, in the order answered
-    int neverActivated = 0;  // boxes the window system did not activate within five seconds
+    int neverActivated = 0;  // boxes that could not be made active within five seconds
 
 private:
+    // A box that the window manager did not make active (it may keep the focus where the user
+    // last was) is clicked on, as a user would, after a while.
     void answerWhenActive() {
         auto* timer = new QTimer(qApp);
         auto* waited = new QElapsedTimer;
         waited->start();
         timer->setInterval(10);
         QObject::connect(timer, &QTimer::timeout, timer, [=, this] {
-            auto* box = qobject_cast<QDialog*>(QApplication::activeWindow());
-            const bool late = waited->elapsed() > 5000;
-            if (!box && !late) return;
+            QDialog* box = qobject_cast<QDialog*>(QApplication::activeWindow());
             if (!box) {
-                ++neverActivated;
                 for (QWidget* w : QApplication::topLevelWidgets())
                     if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) box = d;
+                if (!box) return;
+                if (waited->elapsed() > 1500 && !box->property("clicked").isValid()) {
+                    box->setProperty("clicked", true);
+                    box->activateWindow();
+                }
+                if (waited->elapsed() < 5000) return;
+                ++neverActivated;
             }
             timer->stop();
             timer->deleteLater();
             delete waited;
-            if (!box) return;
             QStringList texts;
             for (QLabel* label : box->findChildren<QLabel*>())
                 if (!label->text().isEmpty()) texts << label->text();

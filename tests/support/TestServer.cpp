@@ -1,11 +1,17 @@
 #include "support/TestServer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cstdlib>
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 #include "core/platform/SettingsStore.h"
 
@@ -78,6 +84,16 @@ void DatabaseTest::SetUp() {
         GTEST_SKIP() << "No test server: run ./test.sh";
     }
     server_ = *server;
+#ifndef Q_OS_WIN
+    // Every test holds a shared lock on a file named for the server; holdServerAlone turns it into
+    // an exclusive one. The lock goes with the process, so a crashed test holds nothing.
+    const QByteArray lockFile =
+        QDir::temp()
+            .filePath(QStringLiteral("vantrelle-test-server-%1.lock").arg(server_.port))
+            .toLocal8Bit();
+    serverLock_ = ::open(lockFile.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (serverLock_ >= 0) ::flock(serverLock_, LOCK_SH);
+#endif
     database_ = QStringLiteral("vt_%1_%2")
                     .arg(QCoreApplication::applicationPid())
                     .arg(QRandomGenerator::global()->generate() % 1000000000u);
@@ -103,6 +119,17 @@ void DatabaseTest::TearDown() {
             ADD_FAILURE() << "dropping the test database failed: " << f.description.toStdString();
         }
     }
+#ifndef Q_OS_WIN
+    if (serverLock_ >= 0) ::close(serverLock_);
+    serverLock_ = -1;
+#endif
+}
+
+void DatabaseTest::holdServerAlone() {
+#ifndef Q_OS_WIN
+    // A Windows build runs its tests one after another.
+    if (serverLock_ >= 0) ::flock(serverLock_, LOCK_EX);
+#endif
 }
 
 ConnectionProfile DatabaseTest::profile() const {

@@ -51,10 +51,16 @@ private:
 
 // A fresh database on the private server for each test, dropped afterwards. Without a server the
 // test is skipped, except under CI, where it fails.
+//
+// Tests run side by side against the one server. One that changes what the whole server does (a
+// global variable) first takes the server for itself with holdServerAlone, until it ends; the
+// others share it meanwhile.
 class DatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Waits until no other test uses the server and keeps the others out until this one ends.
+    void holdServerAlone();
 
     // The profile that reaches this test's database.
     ConnectionProfile profile() const;
@@ -79,4 +85,5 @@ private:
     Connection& admin();
     QString heldLock_;
     std::unique_ptr<Connection> admin_;
+    int serverLock_ = -1;
 };
