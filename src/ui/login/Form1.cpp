@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTime>
+#include <QTimer>
 
 #include "core/AppInfo.h"
 #include "core/PathUtils.h"
@@ -23,6 +24,7 @@
 
 namespace {
 constexpr int kGreetingNumber = 7;
+constexpr int kSlowStartMilliseconds = 1000;
 
 }  // namespace
 
@@ -121,7 +123,20 @@ Form2& Form1::mainWindow() {
 }
 
 void Form1::start() {
+    // A server that is slow to answer the start-up probe still leaves a window on screen, and a
+    // close box: after a second the login window shows, with the hourglass, until the load is
+    // done. A server that answers at once takes the user to the main window without it.
+    QTimer slowStart;
+    slowStart.setSingleShot(true);
+    connect(&slowStart, &QTimer::timeout, this, [this] {
+        if (handedOver_) return;
+        pointer().setHourglass();
+        showWindow();
+    });
+    slowStart.start(kSlowStartMilliseconds);
     Form_Load();
+    slowStart.stop();
+    if (pointer().shape() == WindowPointer::Shape::Hourglass) pointer().setDefault();
     if (handedOver_) return;
     showWindow();
 }
