@@ -620,12 +620,23 @@ TEST_F(UploadTest, CompressionIsUsedOnlyWhenASampleOfTheFilesShrinks) {
                         .arg(i % 97)
                         .toUtf8());
     }
+    // Compressible at its start only: a head of zeros on random bytes.
+    const QString zeroHead = dir_.path() + "/zero-head";
+    {
+        QFile f(zeroHead);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(65536, '\0'));
+        QFile r(random);
+        ASSERT_TRUE(r.open(QIODevice::ReadOnly));
+        for (int i = 0; i < 5; ++i) f.write(r.readAll()), r.seek(0);
+    }
     struct Case {
         QStringList files;
         bool compressed;
     };
     const Case cases[] = {
         {{text}, true},
+        {{zeroHead}, false},
         {{random}, false},
         {{random, random, text}, false},
         {{dir_.path() + "/missing", text}, true},
