@@ -140,6 +140,7 @@ void Connection::close() {
     if (mysql_) mysql_close(mysql_);
     mysql_ = nullptr;
     maxAllowedPacket_ = -1;
+    serverVersion_.clear();
 }
 
 void Connection::abort() {
@@ -251,21 +252,29 @@ void Connection::execute(const QString& sql) {
     if (MYSQL_RES* r = mysql_store_result(mysql_)) mysql_free_result(r);
 }
 
+void Connection::learnServer() {
+    if (maxAllowedPacket_ >= 0) return;
+    ResultPtr result =
+        QueryBuffered(*this, QStringLiteral("SELECT @@max_allowed_packet, VERSION()"));
+    MYSQL_ROW row = mysql_fetch_row(result.get());
+    if (!row || !row[0]) throw Failure(0, QStringLiteral("The server did not tell its limit."));
+    maxAllowedPacket_ = QByteArray(row[0]).toLongLong();
+    serverVersion_ = row[1] ? QString::fromUtf8(row[1]) : QString();
+}
+
 qint64 Connection::maxAllowedPacket() {
-    if (maxAllowedPacket_ < 0) {
-        ResultPtr result = QueryBuffered(*this, QStringLiteral("SELECT @@max_allowed_packet"));
-        MYSQL_ROW row = mysql_fetch_row(result.get());
-        if (!row || !row[0]) throw Failure(0, QStringLiteral("The server did not tell its limit."));
-        maxAllowedPacket_ = QByteArray(row[0]).toLongLong();
-    }
+    learnServer();
     return maxAllowedPacket_;
 }
 
-bool Connection::insertReturns() const {
-    // The library writes a size_t here, which is wider than unsigned long on Windows.
-    size_t version = 0;
-    mariadb_get_infov(handle(), MARIADB_CONNECTION_SERVER_VERSION_ID, &version);
-    return mariadb_connection(handle()) && version >= 100500;
+bool Connection::insertReturns() {
+    learnServer();
+    // MariaDB names itself in its version ("10.11.6-MariaDB-log"); MySQL has no RETURNING.
+    if (!serverVersion_.contains(QLatin1String("MariaDB"))) return false;
+    const QStringList parts = serverVersion_.section(u'-', 0, 0).split(u'.');
+    const int major = parts.value(0).toInt();
+    const int minor = parts.value(1).toInt();
+    return major > 10 || (major == 10 && minor >= 5);
 }
 
 void Connection::setAutocommit(bool on) {

@@ -85,8 +85,10 @@ public:
     qint64 maxAllowedPacket();
 
     // Whether the server can give back what an INSERT stored in the same answer (INSERT ...
-    // RETURNING, MariaDB 10.5 and later).
-    bool insertReturns() const;
+    // RETURNING, MariaDB 10.5 and later). The version is the one the server tells inside the
+    // session, asked with the limit above: the one in its greeting travels before encryption
+    // starts, so anyone on the way could have changed it.
+    bool insertReturns();
 
     // Makes each statement commit on its own (true) or wait for COMMIT or ROLLBACK (false). Asks
     // the server only when the session is not that way already.
@@ -99,6 +101,9 @@ public:
     void dropState(const QString& key);
 
 private:
+    // Asks the server once per session for what it tells about itself.
+    void learnServer();
+
     MYSQL* mysql_ = nullptr;
     int mode_ = 0;
     int cursorLocation_ = 0;
@@ -107,6 +112,7 @@ private:
     bool compressed_ = false;
     bool compressionPays_ = true;
     qint64 maxAllowedPacket_ = -1;
+    QString serverVersion_;
     std::map<QString, std::unique_ptr<SessionState>> states_;
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include "db/Statement.h"
 #include "db/Upload.h"
 #include "support/ExpectFailure.h"
+#include "support/StallingRelay.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -506,6 +508,110 @@ TEST_F(UploadTest, ValueThatATriggerChangesIsRolledBackAndTheNextFileIsStored) {
     exec(QStringLiteral("DROP USER '%1'@'%%'").arg(user));
 }
 
+// A trigger that rewrites every value longer than 1000 bytes.
+QString RewritingTrigger(const QString& name, const QString& table) {
+    return "CREATE TRIGGER " + name + " BEFORE INSERT ON " + table +
+           " FOR EACH ROW IF LENGTH(NEW.data) > 1000 THEN SET NEW.data = 'short!'; END IF";
+}
+
+TEST_F(UploadTest, EveryFileIsComparedWithWhatTheServerStoredHoweverTheTableChangedOrTheLinkLies) {
+    // The server's own version with its major and minor number made 10.4, at the same length.
+    const QByteArray version = scalar("SELECT VERSION()").toUtf8();
+    const QByteArray majorMinor = version.left(version.indexOf('.', version.indexOf('.') + 1));
+    const QByteArray claimed = "10." + QByteArray("4").rightJustified(majorMinor.size() - 3, '0');
+    // The relay's thread runs an event loop, which wants the application object.
+    int argc = 1;
+    char name[] = "db_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    enum class Link { Direct, GreetingSays104, EverythingSays104 };
+    struct Case {
+        const char* name;
+        Link link;
+        bool throughView;
+        bool triggerBetweenFiles;
+        bool key;  // without one, a server without RETURNING leaves only its warnings to check
+    };
+    const Case cases[] = {
+        {"view over a table with a trigger", Link::Direct, true, false, true},
+        {"trigger made between two files", Link::Direct, false, true, true},
+        {"trigger made between two files, into a view", Link::Direct, true, true, true},
+        {"greeting of 10.4 from a new server", Link::GreetingSays104, false, false, false},
+        {"server without RETURNING, trigger between files", Link::EverythingSays104, false, true,
+         true},
+    };
+    const QString small = makeFile("small", 500);
+    const QString big = makeFile("big", 5000);
+    int n = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const QString table = QStringLiteral("t%1").arg(++n);
+        exec("CREATE TABLE " + table + " (id INT" + (k.key ? " AUTO_INCREMENT PRIMARY KEY" : "") +
+             ", data LONGBLOB)");
+        exec("CREATE VIEW v" + table + " AS SELECT data FROM " + table);
+        const QString target = k.throughView ? "v" + table : table;
+        if (!k.triggerBetweenFiles) exec(RewritingTrigger("rewrite" + table, table));
+
+        StallingRelay relay(server_.host, server_.port.toUShort(), -1, -1);
+        ConnectionProfile via = profile();
+        if (k.link != Link::Direct) {
+            relay.rewriteFromServer(majorMinor + '.', claimed + '.',
+                                    k.link == Link::EverythingSays104);
+            via.server = "127.0.0.1";
+            via.port = QString::number(relay.port());
+        }
+        // Random bytes keep the session uncompressed, so the relay can read the answers.
+        auto c = OpenUploadConnection(via, {big});
+        EXPECT_EQ(c->tlsCipher().isEmpty(), k.link == Link::EverythingSays104);
+        EXPECT_EQ(c->insertReturns(), k.link != Link::EverythingSays104);
+
+        RecordedEvents events;
+        UploadFileToBlob(*c, target, "data", small, events);
+        EXPECT_EQ(events.log.last(), "stored " + small);
+        if (k.triggerBetweenFiles) exec(RewritingTrigger("rewrite" + table, table));
+        const Failure f = refused(*c, target, "data", big, events);
+        EXPECT_EQ(f.description,
+                  "The server would have stored 6 bytes where the file has 5000 "
+                  "for the file \"" +
+                      big + "\"; it was not stored.");
+        EXPECT_EQ(scalar("SELECT GROUP_CONCAT(SHA2(data, 256)) FROM " + table), sha256Of(small));
+    }
+}
+
+TEST_F(UploadTest, RowThatCannotBeRolledBackIsDeletedByItsKeyOrReportedAsStaying) {
+    struct Case {
+        const char* engine;
+        const char* key;
+        bool throughView;
+        int rowsLeft;
+    };
+    const Case cases[] = {
+        {"MyISAM", "id INT AUTO_INCREMENT PRIMARY KEY, ", false, 0},
+        {"MyISAM", "", false, 1},
+        // Numbered within each group only, so the number alone does not tell the row.
+        {"MyISAM", "grp INT DEFAULT 1, id INT AUTO_INCREMENT, PRIMARY KEY (grp, id), ", false, 1},
+        {"Aria", "id INT AUTO_INCREMENT PRIMARY KEY, ", true, 1},  // a view tells no key
+    };
+    const QString big = makeFile("big", 5000);
+    int n = 0;
+    for (const Case& k : cases) {
+        const QString table = QStringLiteral("t%1").arg(++n);
+        SCOPED_TRACE(table.toStdString() + " " + k.engine);
+        exec("CREATE TABLE " + table + " (" + k.key + "data LONGBLOB) ENGINE=" + k.engine);
+        exec(RewritingTrigger("rewrite" + table, table));
+        exec("CREATE VIEW v" + table + " AS SELECT data FROM " + table);
+        auto c = OpenUploadConnection(profile());
+        RecordedEvents events;
+        const Failure f = refused(*c, k.throughView ? "v" + table : table, "data", big, events);
+        const QString stored = "6 bytes where the file has 5000 for the file \"" + big + "\"";
+        EXPECT_EQ(f.description,
+                  k.rowsLeft ? "The server stored " + stored +
+                                   "; the row stays, because the table cannot undo it."
+                             : "The server would have stored " + stored + "; it was not stored.");
+        EXPECT_EQ(scalar("SELECT COUNT(*) FROM " + table), QString::number(k.rowsLeft));
+    }
+}
+
 #ifndef Q_OS_WIN
 TEST_F(UploadTest, NamedPipeOrFileOfUnknownSizeIsRefusedAsUnreadableWithoutWaiting) {
     const QString pipe = dir_.path() + "/pipe";
@@ -558,7 +664,9 @@ QMap<QString, qint64> CountersOf(Connection& c, const QStringList& names) {
 }
 
 TEST_F(UploadTest, RunPreparesOnceAndSendsOneExecutePerFilePlusACommitWhereItChecks) {
-    exec("CREATE TABLE run (bin VARBINARY(2000), txt TEXT CHARACTER SET latin1)");
+    exec(
+        "CREATE TABLE run (id INT AUTO_INCREMENT PRIMARY KEY, bin VARBINARY(2000), txt TEXT "
+        "CHARACTER SET latin1)");
     const QStringList names = {
         "Com_stmt_prepare", "Com_stmt_execute", "Com_begin",       "Com_commit",
         "Com_rollback",     "Com_stmt_reset",   "Com_show_status", "Com_stmt_send_long_data",
