@@ -2,6 +2,7 @@
 
 #include <errmsg.h>
 #include <mariadb_version.h>
+#include <mysqld_error.h>
 
 #include <optional>
 
@@ -173,6 +174,7 @@ Failure DatabaseFailure(unsigned int number, const char* text) {
 
 void Connection::open(const QString& connectionString) {
     close();
+    connectionString_ = connectionString;
     const QMap<QString, QString> values = ParseConnectionString(connectionString);
     if (values.value(QStringLiteral("DRIVER")).compare(kDriverName, Qt::CaseInsensitive) != 0)
         throw driverFailure(
@@ -275,6 +277,27 @@ bool Connection::insertReturns() {
     const int major = parts.value(0).toInt();
     const int minor = parts.value(1).toInt();
     return major > 10 || (major == 10 && minor >= 5);
+}
+
+bool Connection::lost() const {
+    if (!mysql_) return false;
+    // The library closes its side of a link that broke; a session the server ended may still
+    // have it open, but its last answer said so.
+    if (mysql_get_socket(mysql_) == MARIADB_INVALID_SOCKET) return true;
+    switch (mysql_errno(mysql_)) {
+        case CR_SERVER_GONE_ERROR:
+        case CR_SERVER_LOST:
+        case CR_SERVER_LOST_EXTENDED:
+        case ER_CONNECTION_KILLED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Connection::reopen() {
+    if (connectionString_.isEmpty()) handle();  // never opened: says so as any use would
+    open(QString(connectionString_));
 }
 
 void Connection::setAutocommit(bool on) {

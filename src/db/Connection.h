@@ -70,6 +70,12 @@ public:
     // fails, and the server learns of the end at once instead of waiting to send the rest.
     void abort();
     bool isOpen() const { return mysql_ != nullptr; }
+    // Whether the session is gone: the link to the server broke or the server ended it (it was
+    // killed, or it restarted), so no later statement can succeed on it.
+    bool lost() const;
+    // Opens a new session from the string of the last open, with the same properties; the old
+    // one and everything kept on it go.
+    void reopen();
 
     // The open session, for the statements of the database layer.
     MYSQL* handle() const;
@@ -113,6 +119,7 @@ private:
     bool compressionPays_ = true;
     qint64 maxAllowedPacket_ = -1;
     QString serverVersion_;
+    QString connectionString_;
     std::map<QString, std::unique_ptr<SessionState>> states_;
 };
 

@@ -299,6 +299,12 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed) {
 
 void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
                       const QString& path, TransferEvents& events) {
+    // A session lost with the file before (or one that could not be opened again for it) is
+    // opened anew, once for this file: one lost connection costs one file, not the rest of the run.
+    if (c.lost() || !c.isOpen()) {
+        c.reopen();
+        MakeUploadSessionStrict(c);
+    }
     // Made on the first file: an unknown table or column is reported before the file is touched.
     UploadTarget& target = UploadTarget::of(c, table, field);
 

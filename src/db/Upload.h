@@ -46,7 +46,8 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed);
 // unique auto-increment key inside the transaction; a table without such a key is trusted when the
 // server left no warning. A row that neither the rollback (MyISAM, Aria) nor its key can take back
 // stays, and the failure says so. The prepared statements and what was learnt about the column
-// are kept on the connection for the files that follow.
+// are kept on the connection for the files that follow; a session lost with a file is opened
+// anew for the next one.
 //
 // The file is opened without waiting (a named pipe put in its place is refused, not waited on). A
 // file that changes while it is read (it comes up short, has bytes past its size at the start, or

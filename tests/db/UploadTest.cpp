@@ -612,6 +612,35 @@ TEST_F(UploadTest, RowThatCannotBeRolledBackIsDeletedByItsKeyOrReportedAsStaying
     }
 }
 
+TEST_F(UploadTest, LostConnectionCostsOneFileAndTheNextIsSentOverANewOne) {
+    const QStringList paths = {makeFile("one", 1048576), makeFile("two", 1048577),
+                               makeFile("three", 1048578)};
+    auto c = OpenUploadConnection(profile());
+    const QString first = QString::number(mysql_thread_id(c->handle()));
+    RecordedEvents events;
+    int file = 0;
+    events.onYield = [&](int yields) {
+        if (file == 1 && yields == 150) exec("KILL CONNECTION " + first);
+    };
+    QStringList failed;
+    for (; file < paths.size(); ++file) {
+        events.yields = 0;
+        try {
+            UploadFileToBlob(*c, "files", "data", paths[file], events);
+        } catch (const Failure& f) {
+            failed << f.description;
+        }
+    }
+    ASSERT_EQ(failed.size(), 1) << failed.join("\n").toStdString();
+    EXPECT_TRUE(failed[0].startsWith("The file \"" + paths[1] + "\" was not stored: "))
+        << failed[0].toStdString();
+    EXPECT_EQ(events.log.filter("stored "),
+              QStringList({"stored " + paths[0], "stored " + paths[2]}));
+    EXPECT_NE(QString::number(mysql_thread_id(c->handle())), first);
+    EXPECT_EQ(scalar("SELECT GROUP_CONCAT(SHA2(data, 256) ORDER BY id) FROM files"),
+              sha256Of(paths[0]) + "," + sha256Of(paths[2]));
+}
+
 #ifndef Q_OS_WIN
 TEST_F(UploadTest, NamedPipeOrFileOfUnknownSizeIsRefusedAsUnreadableWithoutWaiting) {
     const QString pipe = dir_.path() + "/pipe";
