@@ -283,7 +283,7 @@ bool Connection::lost() const {
     if (!mysql_) return false;
     // The library closes its side of a link that broke; a session the server ended may still
     // have it open, but its last answer said so.
-    if (mysql_get_socket(mysql_) == MARIADB_INVALID_SOCKET) return true;
+    if (mysql_get_socket(mysql_) == static_cast<my_socket>(MARIADB_INVALID_SOCKET)) return true;
     switch (mysql_errno(mysql_)) {
         case CR_SERVER_GONE_ERROR:
         case CR_SERVER_LOST:
