@@ -283,7 +283,10 @@ bool Connection::lost() const {
     if (!mysql_) return false;
     // The library closes its side of a link that broke; a session the server ended may still
     // have it open, but its last answer said so.
-    if (mysql_get_socket(mysql_) == static_cast<my_socket>(MARIADB_INVALID_SOCKET)) return true;
+    const my_socket socket = mysql_get_socket(mysql_);
+    if (socket == static_cast<my_socket>(MARIADB_INVALID_SOCKET)) return true;
+    // A server that ended an idle session has closed its side, or said why first.
+    if (platform::HasUnaskedInput(static_cast<qintptr>(socket))) return true;
     switch (mysql_errno(mysql_)) {
         case CR_SERVER_GONE_ERROR:
         case CR_SERVER_LOST:

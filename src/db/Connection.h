@@ -71,7 +71,8 @@ public:
     void abort();
     bool isOpen() const { return mysql_ != nullptr; }
     // Whether the session is gone: the link to the server broke or the server ended it (it was
-    // killed, or it restarted), so no later statement can succeed on it.
+    // killed, it timed out waiting, or it restarted), so no later statement can succeed on it.
+    // Asks nothing of the server; to be called between statements.
     bool lost() const;
     // Opens a new session from the string of the last open, with the same properties; the old
     // one and everything kept on it go.

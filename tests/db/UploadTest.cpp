@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -614,17 +615,31 @@ TEST_F(UploadTest, RowThatCannotBeRolledBackIsDeletedByItsKeyOrReportedAsStaying
 
 TEST_F(UploadTest, LostConnectionCostsOneFileAndTheNextIsSentOverANewOne) {
     const QStringList paths = {makeFile("one", 1048576), makeFile("two", 1048577),
-                               makeFile("three", 1048578)};
+                               makeFile("three", 1048578), makeFile("four", 1048579)};
     auto c = OpenUploadConnection(profile());
-    const QString first = QString::number(mysql_thread_id(c->handle()));
+    const auto kill = [&] {
+        const QString id = QString::number(mysql_thread_id(c->handle()));
+        exec("KILL CONNECTION " + id);
+        return id;
+    };
+    QStringList killed;
     RecordedEvents events;
     int file = 0;
+    // Killed while the second file is sent, and while the run waits between the third and the
+    // fourth, as on a "File Stored" box that the user leaves open past the server's wait_timeout.
     events.onYield = [&](int yields) {
-        if (file == 1 && yields == 150) exec("KILL CONNECTION " + first);
+        if (file == 1 && yields == 150) killed << kill();
     };
     QStringList failed;
     for (; file < paths.size(); ++file) {
         events.yields = 0;
+        if (file == 3) {
+            killed << kill();
+            // The server closes the session before it takes it off its list.
+            const QString listed =
+                "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + killed.last();
+            for (int i = 0; i < 1000 && scalar(listed) != "0"; ++i) QThread::msleep(10);
+        }
         try {
             UploadFileToBlob(*c, "files", "data", paths[file], events);
         } catch (const Failure& f) {
@@ -635,10 +650,11 @@ TEST_F(UploadTest, LostConnectionCostsOneFileAndTheNextIsSentOverANewOne) {
     EXPECT_TRUE(failed[0].startsWith("The file \"" + paths[1] + "\" was not stored: "))
         << failed[0].toStdString();
     EXPECT_EQ(events.log.filter("stored "),
-              QStringList({"stored " + paths[0], "stored " + paths[2]}));
-    EXPECT_NE(QString::number(mysql_thread_id(c->handle())), first);
+              QStringList({"stored " + paths[0], "stored " + paths[2], "stored " + paths[3]}));
+    EXPECT_EQ(killed.size(), 2);
+    EXPECT_FALSE(killed.contains(QString::number(mysql_thread_id(c->handle()))));
     EXPECT_EQ(scalar("SELECT GROUP_CONCAT(SHA2(data, 256) ORDER BY id) FROM files"),
-              sha256Of(paths[0]) + "," + sha256Of(paths[2]));
+              sha256Of(paths[0]) + "," + sha256Of(paths[2]) + "," + sha256Of(paths[3]));
 }
 
 #ifndef Q_OS_WIN
