@@ -97,12 +97,13 @@ public:
 
     void flush() {
         if (filled_ == 0) return;
-        if (summing_)
-            crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(buffer_.data()),
-                           static_cast<size_t>(filled_));
         if (mysql_stmt_send_long_data(statement_.handle(), 0, buffer_.data(),
                                       static_cast<unsigned long>(filled_)) != 0)
             throw notStored(statement_.lastFailure(), path_);
+        // Summed once the bytes are on their way, while the server takes them in.
+        if (summing_)
+            crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(buffer_.data()),
+                           static_cast<size_t>(filled_));
         filled_ = 0;
     }
 
@@ -159,7 +160,8 @@ StoredValue readBack(const PreparedStatement& insert, bool withKey, const QStrin
             stored.length = values[0];
             stored.crc = static_cast<quint32>(values[1]);
         }
-        if (withKey && !nulls[2]) stored.key = values[2];
+        // A key past the signed range comes back cut, and would name another row.
+        if (withKey && !nulls[2] && fetched == 0) stored.key = values[2];
     }
     mysql_stmt_free_result(stmt);
     return stored;
@@ -247,11 +249,14 @@ public:
                            .arg(*stored.key)
                            .arg(column, value(stored.length, stored.length >= 0),
                                 value(stored.crc, stored.length >= 0)));
+            const my_ulonglong removed = mysql_affected_rows(c_.handle());
             if (target_.checked()) c_.execute(QStringLiteral("COMMIT"));
+            // Nothing to delete after a rollback: the row went with it (another table of the
+            // statement, written by a trigger, could not be undone). A committed row stays.
+            return removed == 0 && !target_.checked();
         } catch (const Failure&) {
             return true;  // not allowed to delete, or the table changed: the row is still there
         }
-        return false;
     }
 
 private:
