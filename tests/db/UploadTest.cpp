@@ -526,32 +526,60 @@ TEST_F(UploadTest, EveryFileIsComparedWithWhatTheServerStoredHoweverTheTableChan
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     enum class Link { Direct, GreetingSays104, EverythingSays104 };
+    enum class Change { TriggerBefore, TriggerBetween, Binary64Between, Ucs2Between };
     struct Case {
         const char* name;
         Link link;
         bool throughView;
-        bool triggerBetweenFiles;
+        Change change;
         bool key;  // without one, a server without RETURNING leaves only its warnings to check
     };
     const Case cases[] = {
-        {"view over a table with a trigger", Link::Direct, true, false, true},
-        {"trigger made between two files", Link::Direct, false, true, true},
-        {"trigger made between two files, into a view", Link::Direct, true, true, true},
-        {"greeting of 10.4 from a new server", Link::GreetingSays104, false, false, false},
-        {"server without RETURNING, trigger between files", Link::EverythingSays104, false, true,
+        {"view over a table with a trigger", Link::Direct, true, Change::TriggerBefore, true},
+        {"trigger made between two files", Link::Direct, false, Change::TriggerBetween, true},
+        {"trigger made between two files, into a view", Link::Direct, true, Change::TriggerBetween,
          true},
+        {"table made anew with BINARY(64)", Link::Direct, false, Change::Binary64Between, true},
+        {"table made anew with text in ucs2", Link::Direct, false, Change::Ucs2Between, true},
+        {"greeting of 10.4 from a new server", Link::GreetingSays104, false, Change::TriggerBefore,
+         false},
+        {"server without RETURNING, trigger between files", Link::EverythingSays104, false,
+         Change::TriggerBetween, true},
     };
     const QString small = makeFile("small", 500);
     const QString big = makeFile("big", 5000);
+    const QString hello = dir_.path() + "/hello";
+    {
+        QFile f(hello);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("hello");
+    }
     int n = 0;
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         const QString table = QStringLiteral("t%1").arg(++n);
-        exec("CREATE TABLE " + table + " (id INT" + (k.key ? " AUTO_INCREMENT PRIMARY KEY" : "") +
-             ", data LONGBLOB)");
+        const QString columns =
+            QStringLiteral(" (id INT%1, data ").arg(k.key ? " AUTO_INCREMENT PRIMARY KEY" : "");
+        exec("CREATE TABLE " + table + columns + "LONGBLOB)");
         exec("CREATE VIEW v" + table + " AS SELECT data FROM " + table);
         const QString target = k.throughView ? "v" + table : table;
-        if (!k.triggerBetweenFiles) exec(RewritingTrigger("rewrite" + table, table));
+        if (k.change == Change::TriggerBefore) exec(RewritingTrigger("rewrite" + table, table));
+        // What the second file is and what the server makes of it.
+        QString second = big;
+        QString kept = "6 bytes where the file has 5000";
+        const auto change = [&] {
+            if (k.change == Change::TriggerBetween) {
+                exec(RewritingTrigger("rewrite" + table, table));
+                return;
+            }
+            if (k.change == Change::TriggerBefore) return;
+            const bool wide = k.change == Change::Ucs2Between;
+            exec("DROP TABLE " + table);
+            exec("CREATE TABLE " + table + columns +
+                 (wide ? "LONGTEXT CHARACTER SET ucs2)" : "BINARY(64))"));
+            second = hello;
+            kept = wide ? "6 bytes where the file has 5" : "64 bytes where the file has 5";
+        };
 
         StallingRelay relay(server_.host, server_.port.toUShort(), -1, -1);
         ConnectionProfile via = profile();
@@ -569,13 +597,17 @@ TEST_F(UploadTest, EveryFileIsComparedWithWhatTheServerStoredHoweverTheTableChan
         RecordedEvents events;
         UploadFileToBlob(*c, target, "data", small, events);
         EXPECT_EQ(events.log.last(), "stored " + small);
-        if (k.triggerBetweenFiles) exec(RewritingTrigger("rewrite" + table, table));
-        const Failure f = refused(*c, target, "data", big, events);
-        EXPECT_EQ(f.description,
-                  "The server would have stored 6 bytes where the file has 5000 "
-                  "for the file \"" +
-                      big + "\"; it was not stored.");
-        EXPECT_EQ(scalar("SELECT GROUP_CONCAT(SHA2(data, 256)) FROM " + table), sha256Of(small));
+        change();
+        const Failure f = refused(*c, target, "data", second, events);
+        EXPECT_EQ(f.description, "The server would have stored " + kept + " for the file \"" +
+                                     second + "\"; it was not stored.");
+        // No row holds anything but a file's bytes.
+        EXPECT_EQ(scalar("SELECT COUNT(*) FROM " + table + " WHERE SHA2(data, 256) <> '" +
+                         sha256Of(small) + "'"),
+                  "0");
+        EXPECT_EQ(
+            scalar("SELECT COUNT(*) FROM " + table),
+            k.change == Change::TriggerBefore || k.change == Change::TriggerBetween ? "1" : "0");
     }
 }
 
