@@ -2,6 +2,7 @@
 
 #include <errmsg.h>
 #include <mariadb_version.h>
+#include <mysqld_error.h>
 
 #include <optional>
 
@@ -165,6 +166,7 @@ void Connection::close() {
     if (mysql_) mysql_close(mysql_);
     mysql_ = nullptr;
     maxAllowedPacket_ = -1;
+    serverVersion_.clear();
 }
 
 void Connection::abort() {
@@ -197,6 +199,7 @@ Failure DatabaseFailure(unsigned int number, const char* text) {
 
 void Connection::open(const QString& connectionString) {
     close();
+    connectionString_ = connectionString;
     const QMap<QString, QString> values = ParseConnectionString(connectionString);
     if (values.value(QStringLiteral("DRIVER")).compare(kDriverName, Qt::CaseInsensitive) != 0)
         throw driverFailure(
@@ -278,21 +281,53 @@ void Connection::execute(const QString& sql) {
     if (MYSQL_RES* r = mysql_store_result(mysql_)) mysql_free_result(r);
 }
 
+void Connection::learnServer() {
+    if (maxAllowedPacket_ >= 0) return;
+    ResultPtr result =
+        QueryBuffered(*this, QStringLiteral("SELECT @@max_allowed_packet, VERSION()"));
+    MYSQL_ROW row = mysql_fetch_row(result.get());
+    if (!row || !row[0]) throw Failure(0, QStringLiteral("The server did not tell its limit."));
+    maxAllowedPacket_ = QByteArray(row[0]).toLongLong();
+    serverVersion_ = row[1] ? QString::fromUtf8(row[1]) : QString();
+}
+
 qint64 Connection::maxAllowedPacket() {
-    if (maxAllowedPacket_ < 0) {
-        ResultPtr result = QueryBuffered(*this, QStringLiteral("SELECT @@max_allowed_packet"));
-        MYSQL_ROW row = mysql_fetch_row(result.get());
-        if (!row || !row[0]) throw Failure(0, QStringLiteral("The server did not tell its limit."));
-        maxAllowedPacket_ = QByteArray(row[0]).toLongLong();
-    }
+    learnServer();
     return maxAllowedPacket_;
 }
 
-bool Connection::insertReturns() const {
-    // The library writes a size_t here, which is wider than unsigned long on Windows.
-    size_t version = 0;
-    mariadb_get_infov(handle(), MARIADB_CONNECTION_SERVER_VERSION_ID, &version);
-    return mariadb_connection(handle()) && version >= 100500;
+bool Connection::insertReturns() {
+    learnServer();
+    // MariaDB names itself in its version ("10.11.6-MariaDB-log"); MySQL has no RETURNING.
+    if (!serverVersion_.contains(QLatin1String("MariaDB"))) return false;
+    const QStringList parts = serverVersion_.section(u'-', 0, 0).split(u'.');
+    const int major = parts.value(0).toInt();
+    const int minor = parts.value(1).toInt();
+    return major > 10 || (major == 10 && minor >= 5);
+}
+
+bool Connection::lost() const {
+    if (!mysql_) return false;
+    // The library closes its side of a link that broke; a session the server ended may still
+    // have it open, but its last answer said so.
+    const my_socket socket = mysql_get_socket(mysql_);
+    if (socket == static_cast<my_socket>(MARIADB_INVALID_SOCKET)) return true;
+    // A server that ended an idle session has closed its side, or said why first.
+    if (platform::HasUnaskedInput(static_cast<qintptr>(socket))) return true;
+    switch (mysql_errno(mysql_)) {
+        case CR_SERVER_GONE_ERROR:
+        case CR_SERVER_LOST:
+        case CR_SERVER_LOST_EXTENDED:
+        case ER_CONNECTION_KILLED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Connection::reopen() {
+    if (connectionString_.isEmpty()) handle();  // never opened: says so as any use would
+    open(QString(connectionString_));
 }
 
 void Connection::setAutocommit(bool on) {

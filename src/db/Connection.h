@@ -64,6 +64,13 @@ public:
     // fails, and the server learns of the end at once instead of waiting to send the rest.
     void abort();
     bool isOpen() const { return mysql_ != nullptr; }
+    // Whether the session is gone: the link to the server broke or the server ended it (it was
+    // killed, it timed out waiting, or it restarted), so no later statement can succeed on it.
+    // Asks nothing of the server; to be called between statements.
+    bool lost() const;
+    // Opens a new session from the string of the last open, with the same properties; the old
+    // one and everything kept on it go.
+    void reopen();
 
     // The open session, for the statements of the database layer.
     MYSQL* handle() const;
@@ -79,8 +86,10 @@ public:
     qint64 maxAllowedPacket();
 
     // Whether the server can give back what an INSERT stored in the same answer (INSERT ...
-    // RETURNING, MariaDB 10.5 and later).
-    bool insertReturns() const;
+    // RETURNING, MariaDB 10.5 and later). The version is the one the server tells inside the
+    // session, asked with the limit above: the one in its greeting travels before encryption
+    // starts, so anyone on the way could have changed it.
+    bool insertReturns();
 
     // Makes each statement commit on its own (true) or wait for COMMIT or ROLLBACK (false). Asks
     // the server only when the session is not that way already.
@@ -93,12 +102,17 @@ public:
     void dropState(const QString& key);
 
 private:
+    // Asks the server once per session for what it tells about itself.
+    void learnServer();
+
     MYSQL* mysql_ = nullptr;
     int commandTimeout_ = 0;
     int connectionTimeout_ = 0;
     bool compressed_ = false;
     bool compressionPays_ = true;
     qint64 maxAllowedPacket_ = -1;
+    QString serverVersion_;
+    QString connectionString_;
     std::map<QString, std::unique_ptr<SessionState>> states_;
 };
 

@@ -25,9 +25,11 @@ std::unique_ptr<Connection> OpenUploadConnection(const ConnectionProfile& profil
 std::unique_ptr<Connection> OpenUploadConnection(const ConnectionProfile& profile,
                                                  const QStringList& files);
 
-// Whether the files' bytes shrink enough under compression to be worth it: the first 64 KiB of each
-// of the first few files that open, compressed by zlib at its fastest level, must come to at most
-// three quarters of their size. No readable sample keeps compression on.
+// Whether the files' bytes shrink enough under compression to be worth it: a sample of each of the
+// first few files that open (the whole file up to 64 KiB, otherwise eight pieces of 8 KiB spread
+// evenly from its start to its end) is compressed by zlib at its fastest level, and the files
+// together, each taken at its size as its sample shrank, must come to at most three quarters of
+// their size. No readable sample keeps compression on.
 bool CompressionPays(const QStringList& files);
 
 // Both long transfers wait this many seconds for the server before giving up.

@@ -97,12 +97,13 @@ public:
 
     void flush() {
         if (filled_ == 0) return;
-        if (summing_)
-            crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(buffer_.data()),
-                           static_cast<size_t>(filled_));
         if (mysql_stmt_send_long_data(statement_.handle(), 0, buffer_.data(),
                                       static_cast<unsigned long>(filled_)) != 0)
             throw notStored(statement_.lastFailure(), path_);
+        // Summed once the bytes are on their way, while the server takes them in.
+        if (summing_)
+            crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(buffer_.data()),
+                           static_cast<size_t>(filled_));
         filled_ = 0;
     }
 
@@ -129,34 +130,63 @@ Failure firstWarning(Connection& c) {
     return Failure(0, QStringLiteral("The server warned about the value, so it was not stored."));
 }
 
-// The stored value's length and CRC32, as the INSERT gave them back.
+// The stored value's length and CRC32 (a length of -1 when the server gave nothing to compare),
+// and the new row's key when the table has one.
 struct StoredValue {
     qint64 length = -1;
     quint32 crc = 0;
+    std::optional<qint64> key;
 };
 
-StoredValue readBack(const PreparedStatement& insert, const QString& path) {
+// Reads what the INSERT gave back: length, CRC32 and, where asked for, the key.
+StoredValue readBack(const PreparedStatement& insert, bool withKey, const QString& path) {
     MYSQL_STMT* stmt = insert.handle();
     StoredValue stored;
-    long long length = 0, crc = 0;
-    my_bool nulls[2] = {0, 0};
-    MYSQL_BIND columns[2]{};
-    columns[0].buffer_type = MYSQL_TYPE_LONGLONG;
-    columns[0].buffer = &length;
-    columns[0].is_null = &nulls[0];
-    columns[1].buffer_type = MYSQL_TYPE_LONGLONG;
-    columns[1].buffer = &crc;
-    columns[1].is_null = &nulls[1];
+    long long values[3] = {0, 0, 0};
+    my_bool nulls[3] = {0, 0, 0};
+    MYSQL_BIND columns[3]{};
+    for (int i = 0; i < 3; ++i) {
+        columns[i].buffer_type = MYSQL_TYPE_LONGLONG;
+        columns[i].buffer = &values[i];
+        columns[i].is_null = &nulls[i];
+    }
     // A value the server refuses is refused here, where the answer to the INSERT is read.
     if (mysql_stmt_bind_result(stmt, columns) != 0 || mysql_stmt_store_result(stmt) != 0)
         throw notStored(insert.lastFailure(), path);
     const int fetched = mysql_stmt_fetch(stmt);
     if (fetched == 1) throw notStored(insert.lastFailure(), path);
-    if (fetched == 0 && !nulls[0] && !nulls[1]) {
-        stored.length = length;
-        stored.crc = static_cast<quint32>(crc);
+    if (fetched == 0 || fetched == MYSQL_DATA_TRUNCATED) {
+        if (!nulls[0] && !nulls[1]) {
+            stored.length = values[0];
+            stored.crc = static_cast<quint32>(values[1]);
+        }
+        // A key past the signed range comes back cut, and would name another row.
+        if (withKey && !nulls[2] && fetched == 0) stored.key = values[2];
     }
     mysql_stmt_free_result(stmt);
+    return stored;
+}
+
+// Reads the new row back by the key that the INSERT gave it, inside the row's transaction, on a
+// server whose INSERT cannot give back what it stored.
+StoredValue readBackByKey(Connection& c, const UploadTarget& target, qint64 key,
+                          const QString& path) {
+    const QString column = QuoteIdentifier(target.field());
+    const QString sql =
+        QStringLiteral("SELECT LENGTH(%1), CRC32(%1) FROM %2 WHERE %3 = ?")
+            .arg(column, QuoteIdentifier(target.table()), QuoteIdentifier(target.key()));
+    QStringList row;
+    try {
+        row = FirstRowOf(c, sql, {QString::number(key)});
+    } catch (const Failure& f) {
+        throw notStored(f, path);
+    }
+    StoredValue stored;
+    stored.key = key;
+    if (!row.value(0).isNull() && !row.value(1).isNull()) {
+        stored.length = row.value(0).toLongLong();
+        stored.crc = row.value(1).toUInt();
+    }
     return stored;
 }
 
@@ -173,7 +203,7 @@ public:
     ~PendingRow() {
         if (finished_) return;
         try {
-            if (executed_ && target_.checked()) c_.execute(QStringLiteral("ROLLBACK"));
+            if (executed_ && !undone_ && target_.checked()) c_.execute(QStringLiteral("ROLLBACK"));
         } catch (const Failure&) {
             // A session that is gone took its transaction with it.
         }
@@ -196,6 +226,38 @@ public:
         }
         finished_ = true;
     }
+    // Takes back a row whose stored value is not the file's; tells whether it stays all the same.
+    // A rollback undoes it unless the table cannot undo (MyISAM, Aria: the server warns so); a
+    // row committed already, or kept by such a table, is deleted by its key, with the value that
+    // was stored, so no other row can be hit.
+    bool undo(const StoredValue& stored) {
+        undone_ = true;
+        bool stays = true;
+        if (target_.checked()) {
+            c_.execute(QStringLiteral("ROLLBACK"));
+            stays = mysql_warning_count(c_.handle()) != 0;
+        }
+        if (!stays || !stored.key) return stays;
+        const QString column = QuoteIdentifier(target_.field());
+        const auto value = [](qint64 v, bool known) {
+            return known ? QString::number(v) : QStringLiteral("NULL");
+        };
+        try {
+            c_.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = %3 AND LENGTH(%4) <=> %5 AND "
+                                      "CRC32(%4) <=> %6 LIMIT 1")
+                           .arg(QuoteIdentifier(target_.table()), QuoteIdentifier(target_.key()))
+                           .arg(*stored.key)
+                           .arg(column, value(stored.length, stored.length >= 0),
+                                value(stored.crc, stored.length >= 0)));
+            const my_ulonglong removed = mysql_affected_rows(c_.handle());
+            if (target_.checked()) c_.execute(QStringLiteral("COMMIT"));
+            // Nothing to delete after a rollback: the row went with it (another table of the
+            // statement, written by a trigger, could not be undone). A committed row stays.
+            return removed == 0 && !target_.checked();
+        } catch (const Failure&) {
+            return true;  // not allowed to delete, or the table changed: the row is still there
+        }
+    }
 
 private:
     Connection& c_;
@@ -203,20 +265,26 @@ private:
     const QString& field_;
     UploadTarget& target_;
     bool executed_ = false;
+    bool undone_ = false;
     bool finished_ = false;
 };
 
+QString storedText(qint64 size, const StoredValue& stored) {
+    return stored.length < 0 ? QStringLiteral("nothing it could check")
+           : stored.length == size
+               ? QStringLiteral("other bytes of the same length")
+               : QStringLiteral("%1 bytes where the file has %2").arg(stored.length).arg(size);
+}
+
 Failure otherBytesFailure(const QString& path, qint64 size, const StoredValue& stored,
-                          const std::optional<Failure>& warning) {
-    const QString what =
-        stored.length < 0 ? QStringLiteral("nothing it could check")
-        : stored.length == size
-            ? QStringLiteral("other bytes of the same length")
-            : QStringLiteral("%1 bytes where the file has %2").arg(stored.length).arg(size);
-    QString text = QStringLiteral(
-                       "The server would have stored %1 for the file \"%2\"; it was "
-                       "not stored.")
-                       .arg(what, path);
+                          const std::optional<Failure>& warning, bool stays) {
+    QString text = stays ? QStringLiteral(
+                               "The server stored %1 for the file \"%2\"; the row stays, because "
+                               "the table cannot undo it.")
+                         : QStringLiteral(
+                               "The server would have stored %1 for the file \"%2\"; it was "
+                               "not stored.");
+    text = text.arg(storedText(size, stored), path);
     if (warning) text += QStringLiteral(" The server said: ") + warning->description;
     return Failure(warning ? warning->number : 0, text);
 }
@@ -236,6 +304,12 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed) {
 
 void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
                       const QString& path, TransferEvents& events) {
+    // A session lost with the file before (or one that could not be opened again for it) is
+    // opened anew, once for this file: one lost connection costs one file, not the rest of the run.
+    if (c.lost() || !c.isOpen()) {
+        c.reopen();
+        MakeUploadSessionStrict(c);
+    }
     // Made on the first file: an unknown table or column is reported before the file is touched.
     UploadTarget& target = UploadTarget::of(c, table, field);
 
@@ -256,7 +330,8 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
 
     PendingRow row(c, table, field, target);
     ChunkSender sender(file, path, *opened, target.insert(),
-                       LongDataPieceBytes(limit, c.compressed()), target.readsBack());
+                       LongDataPieceBytes(limit, c.compressed()),
+                       target.readsBack() || !target.key().isEmpty());
     const qint64 wholeChunks = size / kUploadChunkBytes;
     const qint64 remainder = size % kUploadChunkBytes;
     if (remainder != 0) sender.append(remainder);
@@ -274,12 +349,23 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
     sender.flush();
 
     row.execute(path);
+    // The INSERT's own warnings, read before any other statement replaces them.
+    std::optional<Failure> warning;
+    const auto takeWarning = [&] {
+        if (mysql_warning_count(c.handle()) != 0) warning = firstWarning(c);
+    };
+    std::optional<StoredValue> stored;
     if (target.readsBack()) {
-        const StoredValue stored = readBack(target.insert(), path);
-        if (stored.length != size || stored.crc != sender.crc()) {
-            std::optional<Failure> warning;
-            if (mysql_warning_count(c.handle()) != 0) warning = firstWarning(c);
-            throw otherBytesFailure(path, size, stored, warning);
+        stored = readBack(target.insert(), !target.key().isEmpty(), path);
+    } else if (const my_ulonglong key = mysql_stmt_insert_id(target.insert().handle());
+               target.checked() && !target.key().isEmpty() && key != 0) {
+        takeWarning();
+        stored = readBackByKey(c, target, static_cast<qint64>(key), path);
+    }
+    if (stored) {
+        if (stored->length != size || stored->crc != sender.crc()) {
+            if (target.readsBack()) takeWarning();
+            throw otherBytesFailure(path, size, *stored, warning, row.undo(*stored));
         }
     } else if (target.checked() && mysql_warning_count(c.handle()) != 0) {
         // Without the stored value to compare, whatever the server warned about is not trusted to

@@ -37,13 +37,17 @@ qint64 LongDataPieceBytes(qint64 maxAllowedPacket, bool compressed);
 // no event. A file larger than the server's max_allowed_packet is refused before any byte is sent.
 //
 // Only a value stored byte for byte is reported stored. Columns that would convert, trim or pad the
-// bytes are refused before sending (see UploadTarget::refuseFor). Into a binary column of a table
-// without a BEFORE INSERT trigger, in a strict session, the INSERT alone stores the bytes or fails.
-// Where the server could still change them quietly (UploadTarget::checked), the row is added in a
-// transaction and committed only when the stored value's length and CRC32, given back by the
-// INSERT, match what was sent (or, on servers that cannot give them back, when the server left no
-// warning); otherwise it is rolled back and the failure names the file. The prepared statements
-// and what was learnt about the column are kept on the connection for the files that follow.
+// bytes are refused before sending (see UploadTarget::refuseFor). On a server that can give it
+// back (INSERT ... RETURNING), every INSERT gives the stored value's length and CRC32, which must
+// match what was sent, whatever was learnt about the table before. Where the server could change
+// the bytes quietly (UploadTarget::checked), the row is added in a transaction and committed only
+// then; elsewhere it commits with its INSERT, and a mismatch (the table changed since the first
+// file) deletes it again by its key. A server without RETURNING is asked for the row by its
+// unique auto-increment key inside the transaction; a table without such a key is trusted when the
+// server left no warning. A row that neither the rollback (MyISAM, Aria) nor its key can take back
+// stays, and the failure says so. The prepared statements and what was learnt about the column
+// are kept on the connection for the files that follow; a session lost with a file is opened
+// anew for the next one.
 //
 // The file is opened without waiting (a named pipe put in its place is refused, not waited on). A
 // file that changes while it is read (it comes up short, has bytes past its size at the start, or

@@ -20,8 +20,10 @@ bool isWideCharacterSet(const QString& name) {
 
 // What the server tells about the column and the table in one answer: the column's character set
 // (NULL for bytes), whether a BEFORE INSERT trigger is visible, whether the user holds the TRIGGER
-// privilege that makes every trigger of the table visible (without it, none is listed), and
-// whether the session refuses a value that does not fit instead of cutting it.
+// privilege that makes every trigger of the table visible (without it, none is listed), whether
+// the session refuses a value that does not fit instead of cutting it, what kind of table the name
+// is (a view has the triggers of the tables under it, which this look-up does not see), and the
+// auto-increment column that alone makes up a unique key, which tells the new row apart.
 const QString kAboutTarget = QStringLiteral(
     "SELECT (SELECT CHARACTER_SET_NAME FROM information_schema.COLUMNS "
     "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ? AND COLUMN_NAME = ? LIMIT 1), "
@@ -35,7 +37,13 @@ const QString kAboutTarget = QStringLiteral(
     "SUBSTRING_INDEX(CURRENT_USER(), '@', 1), '''@''', SUBSTRING_INDEX(CURRENT_USER(), '@', -1), "
     "'''') AND (p.TABLE_SCHEMA IS NULL OR p.TABLE_SCHEMA = DATABASE()) AND (p.TABLE_NAME IS NULL "
     "OR p.TABLE_NAME = ?)) > 0, "
-    "CONCAT(',', @@SESSION.sql_mode, ',') REGEXP ',STRICT_(ALL|TRANS)_TABLES,'");
+    "CONCAT(',', @@SESSION.sql_mode, ',') REGEXP ',STRICT_(ALL|TRANS)_TABLES,', "
+    "(SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+    "AND TABLE_NAME = ?), "
+    "(SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() "
+    "AND TABLE_NAME = ? AND EXTRA LIKE '%auto_increment%' AND COLUMN_NAME IN (SELECT "
+    "MIN(COLUMN_NAME) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
+    "TABLE_NAME = ? AND NON_UNIQUE = 0 GROUP BY INDEX_NAME HAVING COUNT(*) = 1) LIMIT 1)");
 
 }  // namespace
 
@@ -44,10 +52,12 @@ QString UploadStatement(const QString& table, const QString& field) {
            QuoteIdentifier(field) + QStringLiteral(") VALUES (?)");
 }
 
-QString CheckedUploadStatement(const QString& table, const QString& field) {
+QString CheckedUploadStatement(const QString& table, const QString& field, const QString& key) {
     const QString column = QuoteIdentifier(field);
-    return UploadStatement(table, field) + QStringLiteral(" RETURNING LENGTH(") + column +
-           QStringLiteral("), CRC32(") + column + u')';
+    QString sql = UploadStatement(table, field) + QStringLiteral(" RETURNING LENGTH(") + column +
+                  QStringLiteral("), CRC32(") + column + u')';
+    if (!key.isEmpty()) sql += QStringLiteral(", ") + QuoteIdentifier(key);
+    return sql;
 }
 
 UploadTarget& UploadTarget::of(Connection& c, const QString& table, const QString& field) {
@@ -67,16 +77,28 @@ UploadTarget& UploadTarget::of(Connection& c, const QString& table, const QStrin
             t->length_ = column.length;
         }
     }
-    const QStringList about = FirstRowOf(c, kAboutTarget, {table, field, table, table});
+    const QStringList about =
+        FirstRowOf(c, kAboutTarget, {table, field, table, table, table, table, table});
     t->characterSet_ = about.value(0);
     const bool triggerSeen = about.value(1) == QLatin1String("1");
     const bool allTriggersVisible = about.value(2) == QLatin1String("1");
     const bool strict = about.value(3) == QLatin1String("1");
-    const bool mayHaveTrigger = triggerSeen || !allTriggersVisible;
-    t->checked_ = !t->binary_ || mayHaveTrigger || !strict;
-    t->readsBack_ = t->checked_ && c.insertReturns();
+    const bool baseTable = about.value(4) == QLatin1String("BASE TABLE");
+    t->key_ = about.value(5);
+    const bool mayHaveTrigger = triggerSeen || !allTriggersVisible || !baseTable;
+    const bool mayChange = !t->binary_ || mayHaveTrigger || !strict;
+    // Every INSERT that can give back what it stored does, and is compared: what was learnt here
+    // may be out of date by the next file (a trigger made, the column altered, the table made
+    // anew). A row that is not in a transaction is taken out again by its key, so a table without
+    // one is always written in a transaction. A server that cannot give it back is asked for the
+    // row by its key inside the transaction; without a key only its warnings are left.
+    t->readsBack_ = c.insertReturns();
+    const bool hasKey = !t->key_.isEmpty();
+    t->checked_ = mayChange || (t->readsBack_ ? !hasKey : hasKey);
+    t->table_ = table;
     t->insert_ = std::make_unique<PreparedStatement>(
-        c, t->readsBack_ ? CheckedUploadStatement(table, field) : UploadStatement(table, field));
+        c, t->readsBack_ ? CheckedUploadStatement(table, field, t->key_)
+                         : UploadStatement(table, field));
 
     // Every file is sent as long data into the one parameter.
     MYSQL_BIND value{};

@@ -21,20 +21,28 @@ public:
     // bytes; size is the file's.
     void refuseFor(const QString& path, qint64 size) const;
 
-    // Whether the server could change the value without an error: a text column, a table that may
-    // have a BEFORE INSERT trigger, or a session that is not strict. Such a row is added in a
-    // transaction and kept only when the check after the INSERT passes.
+    // Whether the row is added in a transaction and kept only when the check after the INSERT
+    // passes: where the server could change the value without an error (a text column, a table
+    // or view that may have a BEFORE INSERT trigger, a session that is not strict), where the
+    // stored value is read back by the key, and where a row could not be taken out by its key.
     bool checked() const { return checked_; }
-    // Whether the INSERT gives back the stored value's LENGTH and CRC32 (INSERT ... RETURNING), so
-    // the check compares them with what was sent; otherwise it looks at the server's warnings.
+    // Whether the INSERT gives back the stored value's LENGTH and CRC32 (INSERT ... RETURNING), and
+    // the key when there is one, so every file is compared with what was sent. Otherwise the value
+    // is read back by the key in the transaction, or the check looks at the server's warnings.
     bool readsBack() const { return readsBack_; }
+    // The auto-increment column that alone makes up a unique key of the table, or empty.
+    const QString& key() const { return key_; }
+    const QString& table() const { return table_; }
+    const QString& field() const { return field_; }
 
     const PreparedStatement& insert() const { return *insert_; }
 
 private:
     UploadTarget() = default;
 
+    QString table_;
     QString field_;
+    QString key_;
     enum_field_types type_ = MYSQL_TYPE_NULL;
     unsigned int flags_ = 0;
     bool binary_ = false;
@@ -48,5 +56,6 @@ private:
 // The statement that adds the row: "INSERT INTO `table` (`field`) VALUES (?)" with the same quoting
 // as the download, so the new row gets a value only in the chosen column.
 QString UploadStatement(const QString& table, const QString& field);
-// The same, giving back the stored value's length and CRC32 in the INSERT's own answer.
-QString CheckedUploadStatement(const QString& table, const QString& field);
+// The same, giving back the stored value's length and CRC32, and the key's value when a key column
+// is named, in the INSERT's own answer.
+QString CheckedUploadStatement(const QString& table, const QString& field, const QString& key = {});

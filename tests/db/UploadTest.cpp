@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -22,6 +24,7 @@
 #include "db/Statement.h"
 #include "db/Upload.h"
 #include "support/ExpectFailure.h"
+#include "support/StallingRelay.h"
 #include "support/TestServer.h"
 
 namespace {
@@ -508,6 +511,186 @@ TEST_F(UploadTest, ValueThatATriggerChangesIsRolledBackAndTheNextFileIsStored) {
     exec(QStringLiteral("DROP USER '%1'@'%%'").arg(user));
 }
 
+// A trigger that rewrites every value longer than 1000 bytes.
+QString RewritingTrigger(const QString& name, const QString& table) {
+    return "CREATE TRIGGER " + name + " BEFORE INSERT ON " + table +
+           " FOR EACH ROW IF LENGTH(NEW.data) > 1000 THEN SET NEW.data = 'short!'; END IF";
+}
+
+TEST_F(UploadTest, EveryFileIsComparedWithWhatTheServerStoredHoweverTheTableChangedOrTheLinkLies) {
+    // The server's own version with its major and minor number made 10.4, at the same length.
+    const QByteArray version = scalar("SELECT VERSION()").toUtf8();
+    const QByteArray majorMinor = version.left(version.indexOf('.', version.indexOf('.') + 1));
+    const QByteArray claimed = "10." + QByteArray("4").rightJustified(majorMinor.size() - 3, '0');
+    // The relay's thread runs an event loop, which wants the application object.
+    int argc = 1;
+    char name[] = "db_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    enum class Link { Direct, GreetingSays104, EverythingSays104 };
+    enum class Change { TriggerBefore, TriggerBetween, Binary64Between, Ucs2Between };
+    struct Case {
+        const char* name;
+        Link link;
+        bool throughView;
+        Change change;
+        bool key;  // without one, a server without RETURNING leaves only its warnings to check
+    };
+    const Case cases[] = {
+        {"view over a table with a trigger", Link::Direct, true, Change::TriggerBefore, true},
+        {"trigger made between two files", Link::Direct, false, Change::TriggerBetween, true},
+        {"trigger made between two files, into a view", Link::Direct, true, Change::TriggerBetween,
+         true},
+        {"table made anew with BINARY(64)", Link::Direct, false, Change::Binary64Between, true},
+        {"table made anew with text in ucs2", Link::Direct, false, Change::Ucs2Between, true},
+        {"greeting of 10.4 from a new server", Link::GreetingSays104, false, Change::TriggerBefore,
+         false},
+        {"server without RETURNING, trigger between files", Link::EverythingSays104, false,
+         Change::TriggerBetween, true},
+    };
+    const QString small = makeFile("small", 500);
+    const QString big = makeFile("big", 5000);
+    const QString hello = dir_.path() + "/hello";
+    {
+        QFile f(hello);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("hello");
+    }
+    int n = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const QString table = QStringLiteral("t%1").arg(++n);
+        const QString columns =
+            QStringLiteral(" (id INT%1, data ").arg(k.key ? " AUTO_INCREMENT PRIMARY KEY" : "");
+        exec("CREATE TABLE " + table + columns + "LONGBLOB)");
+        exec("CREATE VIEW v" + table + " AS SELECT data FROM " + table);
+        const QString target = k.throughView ? "v" + table : table;
+        if (k.change == Change::TriggerBefore) exec(RewritingTrigger("rewrite" + table, table));
+        // What the second file is and what the server makes of it.
+        QString second = big;
+        QString kept = "6 bytes where the file has 5000";
+        const auto change = [&] {
+            if (k.change == Change::TriggerBetween) {
+                exec(RewritingTrigger("rewrite" + table, table));
+                return;
+            }
+            if (k.change == Change::TriggerBefore) return;
+            const bool wide = k.change == Change::Ucs2Between;
+            exec("DROP TABLE " + table);
+            exec("CREATE TABLE " + table + columns +
+                 (wide ? "LONGTEXT CHARACTER SET ucs2)" : "BINARY(64))"));
+            second = hello;
+            kept = wide ? "6 bytes where the file has 5" : "64 bytes where the file has 5";
+        };
+
+        StallingRelay relay(server_.host, server_.port.toUShort(), -1, -1);
+        ConnectionProfile via = profile();
+        if (k.link != Link::Direct) {
+            relay.rewriteFromServer(majorMinor + '.', claimed + '.',
+                                    k.link == Link::EverythingSays104);
+            via.server = "127.0.0.1";
+            via.port = QString::number(relay.port());
+        }
+        // Random bytes keep the session uncompressed, so the relay can read the answers.
+        auto c = OpenUploadConnection(via, {big});
+        EXPECT_EQ(c->tlsCipher().isEmpty(), k.link == Link::EverythingSays104);
+        EXPECT_EQ(c->insertReturns(), k.link != Link::EverythingSays104);
+
+        RecordedEvents events;
+        UploadFileToBlob(*c, target, "data", small, events);
+        EXPECT_EQ(events.log.last(), "stored " + small);
+        change();
+        const Failure f = refused(*c, target, "data", second, events);
+        EXPECT_EQ(f.description, "The server would have stored " + kept + " for the file \"" +
+                                     second + "\"; it was not stored.");
+        // No row holds anything but a file's bytes.
+        EXPECT_EQ(scalar("SELECT COUNT(*) FROM " + table + " WHERE SHA2(data, 256) <> '" +
+                         sha256Of(small) + "'"),
+                  "0");
+        EXPECT_EQ(
+            scalar("SELECT COUNT(*) FROM " + table),
+            k.change == Change::TriggerBefore || k.change == Change::TriggerBetween ? "1" : "0");
+    }
+}
+
+TEST_F(UploadTest, RowThatCannotBeRolledBackIsDeletedByItsKeyOrReportedAsStaying) {
+    struct Case {
+        const char* engine;
+        const char* key;
+        bool throughView;
+        int rowsLeft;
+    };
+    const Case cases[] = {
+        {"MyISAM", "id INT AUTO_INCREMENT PRIMARY KEY, ", false, 0},
+        {"MyISAM", "", false, 1},
+        // Numbered within each group only, so the number alone does not tell the row.
+        {"MyISAM", "grp INT DEFAULT 1, id INT AUTO_INCREMENT, PRIMARY KEY (grp, id), ", false, 1},
+        {"Aria", "id INT AUTO_INCREMENT PRIMARY KEY, ", true, 1},  // a view tells no key
+    };
+    const QString big = makeFile("big", 5000);
+    int n = 0;
+    for (const Case& k : cases) {
+        const QString table = QStringLiteral("t%1").arg(++n);
+        SCOPED_TRACE(table.toStdString() + " " + k.engine);
+        exec("CREATE TABLE " + table + " (" + k.key + "data LONGBLOB) ENGINE=" + k.engine);
+        exec(RewritingTrigger("rewrite" + table, table));
+        exec("CREATE VIEW v" + table + " AS SELECT data FROM " + table);
+        auto c = OpenUploadConnection(profile());
+        RecordedEvents events;
+        const Failure f = refused(*c, k.throughView ? "v" + table : table, "data", big, events);
+        const QString stored = "6 bytes where the file has 5000 for the file \"" + big + "\"";
+        EXPECT_EQ(f.description,
+                  k.rowsLeft ? "The server stored " + stored +
+                                   "; the row stays, because the table cannot undo it."
+                             : "The server would have stored " + stored + "; it was not stored.");
+        EXPECT_EQ(scalar("SELECT COUNT(*) FROM " + table), QString::number(k.rowsLeft));
+    }
+}
+
+TEST_F(UploadTest, LostConnectionCostsOneFileAndTheNextIsSentOverANewOne) {
+    const QStringList paths = {makeFile("one", 1048576), makeFile("two", 1048577),
+                               makeFile("three", 1048578), makeFile("four", 1048579)};
+    auto c = OpenUploadConnection(profile());
+    const auto kill = [&] {
+        const QString id = QString::number(mysql_thread_id(c->handle()));
+        exec("KILL CONNECTION " + id);
+        return id;
+    };
+    QStringList killed;
+    RecordedEvents events;
+    int file = 0;
+    // Killed while the second file is sent, and while the run waits between the third and the
+    // fourth, as on a "File Stored" box that the user leaves open past the server's wait_timeout.
+    events.onYield = [&](int yields) {
+        if (file == 1 && yields == 150) killed << kill();
+    };
+    QStringList failed;
+    for (; file < paths.size(); ++file) {
+        events.yields = 0;
+        if (file == 3) {
+            killed << kill();
+            // The server closes the session before it takes it off its list.
+            const QString listed =
+                "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + killed.last();
+            for (int i = 0; i < 1000 && scalar(listed) != "0"; ++i) QThread::msleep(10);
+        }
+        try {
+            UploadFileToBlob(*c, "files", "data", paths[file], events);
+        } catch (const Failure& f) {
+            failed << f.description;
+        }
+    }
+    ASSERT_EQ(failed.size(), 1) << failed.join("\n").toStdString();
+    EXPECT_TRUE(failed[0].startsWith("The file \"" + paths[1] + "\" was not stored: "))
+        << failed[0].toStdString();
+    EXPECT_EQ(events.log.filter("stored "),
+              QStringList({"stored " + paths[0], "stored " + paths[2], "stored " + paths[3]}));
+    EXPECT_EQ(killed.size(), 2);
+    EXPECT_FALSE(killed.contains(QString::number(mysql_thread_id(c->handle()))));
+    EXPECT_EQ(scalar("SELECT GROUP_CONCAT(SHA2(data, 256) ORDER BY id) FROM files"),
+              sha256Of(paths[0]) + "," + sha256Of(paths[2]) + "," + sha256Of(paths[3]));
+}
+
 #ifndef Q_OS_WIN
 TEST_F(UploadTest, NamedPipeOrFileOfUnknownSizeIsRefusedAsUnreadableWithoutWaiting) {
     const QString pipe = dir_.path() + "/pipe";
@@ -560,7 +743,9 @@ QMap<QString, qint64> CountersOf(Connection& c, const QStringList& names) {
 }
 
 TEST_F(UploadTest, RunPreparesOnceAndSendsOneExecutePerFilePlusACommitWhereItChecks) {
-    exec("CREATE TABLE run (bin VARBINARY(2000), txt TEXT CHARACTER SET latin1)");
+    exec(
+        "CREATE TABLE run (id INT AUTO_INCREMENT PRIMARY KEY, bin VARBINARY(2000), txt TEXT "
+        "CHARACTER SET latin1)");
     const QStringList names = {
         "Com_stmt_prepare", "Com_stmt_execute", "Com_begin",       "Com_commit",
         "Com_rollback",     "Com_stmt_reset",   "Com_show_status", "Com_stmt_send_long_data",
@@ -622,12 +807,23 @@ TEST_F(UploadTest, CompressionIsUsedOnlyWhenASampleOfTheFilesShrinks) {
                         .arg(i % 97)
                         .toUtf8());
     }
+    // Compressible at its start only: a head of zeros on random bytes.
+    const QString zeroHead = dir_.path() + "/zero-head";
+    {
+        QFile f(zeroHead);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(65536, '\0'));
+        QFile r(random);
+        ASSERT_TRUE(r.open(QIODevice::ReadOnly));
+        for (int i = 0; i < 5; ++i) f.write(r.readAll()), r.seek(0);
+    }
     struct Case {
         QStringList files;
         bool compressed;
     };
     const Case cases[] = {
         {{text}, true},
+        {{zeroHead}, false},
         {{random}, false},
         {{random, random, text}, false},
         {{dir_.path() + "/missing", text}, true},

@@ -1,6 +1,7 @@
 #include "support/StallingRelay.h"
 
 #include <QHostAddress>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -30,6 +31,13 @@ public:
         return server_->serverPort();
     }
 
+    void rewrite(const QByteArray& from, const QByteArray& to, bool dropTls) {
+        Q_ASSERT(from.size() == to.size());
+        from_ = from;
+        to_ = to;
+        dropTls_ = dropTls;
+    }
+
     void release() {
         for (QTcpSocket* s : std::as_const(sockets_)) s->abort();
         server_->close();
@@ -39,8 +47,9 @@ private:
     // Passes what `from` receives on to `to`, until the direction's limit is crossed.
     void pipe(QTcpSocket* from, QTcpSocket* to, int direction) {
         connect(from, &QTcpSocket::readyRead, this, [=, this] {
-            const QByteArray bytes = from->readAll();
+            QByteArray bytes = from->readAll();
             if (relay_.stalled()) return;
+            if (direction == 1) changeFromServer(from, bytes);
             passed_[direction] += bytes.size();
             if (to->state() == QAbstractSocket::ConnectedState)
                 to->write(bytes);
@@ -54,7 +63,23 @@ private:
         connect(from, &QTcpSocket::disconnected, to, &QTcpSocket::disconnectFromHost);
     }
 
+    // The greeting is the server's first packet: header, protocol version, the version text, the
+    // thread id, 8 bytes of scramble and a filler, then the lower capability flags.
+    void changeFromServer(QTcpSocket* server, QByteArray& bytes) {
+        if (!from_.isEmpty()) bytes.replace(from_, to_);
+        if (!dropTls_ || greeted_.contains(server)) return;
+        greeted_.insert(server);
+        const qsizetype end = bytes.indexOf('\0', 5);
+        const qsizetype flags = end + 1 + 4 + 8 + 1;
+        constexpr char kTlsFlagInSecondByte = 0x08;  // CLIENT_SSL, 0x0800
+        if (end > 0 && flags + 1 < bytes.size()) bytes[flags + 1] &= ~kTlsFlagInSecondByte;
+    }
+
     StallingRelay& relay_;
+    QByteArray from_;
+    QByteArray to_;
+    bool dropTls_ = false;
+    QSet<QTcpSocket*> greeted_;
     QString host_;
     quint16 port_;
     qint64 limit_[2];
@@ -78,6 +103,11 @@ StallingRelay::~StallingRelay() {
     release();
     thread_.quit();
     thread_.wait();
+}
+
+void StallingRelay::rewriteFromServer(const QByteArray& from, const QByteArray& to, bool dropTls) {
+    QMetaObject::invokeMethod(
+        worker_, [=, this] { worker_->rewrite(from, to, dropTls); }, Qt::BlockingQueuedConnection);
 }
 
 void StallingRelay::release() {

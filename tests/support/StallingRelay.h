@@ -23,6 +23,11 @@ public:
     StallingRelay(const StallingRelay&) = delete;
     StallingRelay& operator=(const StallingRelay&) = delete;
 
+    // Replaces `from` by `to` (of the same length) in everything the server sends, its greeting
+    // included, as a man in the middle could; with `dropTls` the greeting no longer offers
+    // encryption, so the whole session can be read and changed. Set before the first connection.
+    void rewriteFromServer(const QByteArray& from, const QByteArray& to, bool dropTls);
+
     quint16 port() const { return port_; }
     // Whether bytes are being held back, and since when.
     bool stalled() const { return stalledAt_.load() != Clock::time_point{}; }

@@ -5,6 +5,7 @@
 
 #ifndef Q_OS_WIN
 #include <mariadb_version.h>
+#include <poll.h>
 #endif
 
 namespace platform {
@@ -35,6 +36,20 @@ void ResetOnClose(qintptr socket) {
                reinterpret_cast<const char*>(&abortive), sizeof abortive);
 #else
     setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+#endif
+}
+
+bool HasUnaskedInput(qintptr socket) {
+#ifdef Q_OS_WIN
+    WSAPOLLFD link{};
+    link.fd = static_cast<SOCKET>(socket);
+    link.events = POLLRDNORM;
+    return WSAPoll(&link, 1, 0) > 0;
+#else
+    pollfd link{};
+    link.fd = static_cast<int>(socket);
+    link.events = POLLIN;
+    return poll(&link, 1, 0) > 0;
 #endif
 }
 

@@ -20,4 +20,9 @@ bool HasDefaultLocalSocket();
 // system gives up on the closed socket a minute later.
 void ResetOnClose(qintptr socket);
 
+// Whether the peer has closed the connection or sent something it was not asked for: between a
+// client's statements a server sends nothing, unless it ends the session (killed, timed out, shut
+// down). Never waits.
+bool HasUnaskedInput(qintptr socket);
+
 }  // namespace platform
