@@ -3,11 +3,16 @@
 #   scripts/install-deps.sh run          build the program and open it on the demo server (./run.sh)
 #   scripts/install-deps.sh package      build the Debian package of the program alone
 #   scripts/install-deps.sh test         build and run every test, check the package (./test.sh)
+#   scripts/install-deps.sh windows      build the program for Windows and test it under Wine
 #   scripts/install-deps.sh bench        build and run the benchmarks
 #   scripts/install-deps.sh screenshot   draw the README's picture (scripts/screenshot.sh)
 # Every purpose includes "run"; several purposes may be named at once.
 set -euo pipefail
 
+# The Windows build (the mingw-w64 compiler and zlib, Ninja, GoogleTest's sources, NSIS, zip) and its
+# tests under Wine on a virtual display driven by xdotool.
+windows="g++-mingw-w64-x86-64-posix libz-mingw-w64-dev ninja-build googletest nsis zip unzip patch
+         wine wine64 xvfb xauth xdotool"
 # What each purpose adds to "run". A new purpose is one more entry here and one more line above.
 declare -A adds=(
     # The compiler, Qt and Connector/C with OpenSSL, which it encrypts with and which tells the
@@ -18,13 +23,12 @@ declare -A adds=(
     # CPack reads the program's libraries with these to name the package's dependencies.
     [package]="dpkg-dev file"
     # GoogleTest (OpenSSL, from "run", lets its test server speak TLS); the package and its
-    # checks; the Windows build (the mingw-w64 compiler and zlib, Ninja, GoogleTest's sources,
-    # NSIS, zip) and its tests under Wine on a virtual display driven by xdotool; the window tests
-    # that need a real window system, on a private X display managed by openbox (xprop tells when
-    # it is up).
+    # checks (the program's window class read on a virtual display); the window tests that need a
+    # real window system, on a private X display managed by openbox (xprop tells when it is up);
+    # everything the Windows part needs.
     [test]="libgtest-dev dpkg-dev file lintian desktop-file-utils appstream
-            g++-mingw-w64-x86-64-posix libz-mingw-w64-dev ninja-build googletest nsis zip unzip patch
-            wine wine64 xvfb xauth xdotool openbox x11-utils"
+            xvfb xauth x11-utils xdotool openbox $windows"
+    [windows]="$windows"
     # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,
     # since a build folder configured as it comes holds the tests too.
     [bench]="python3-mysqldb libgtest-dev"
@@ -33,7 +37,7 @@ declare -A adds=(
 )
 
 usage() {
-    echo "usage: scripts/install-deps.sh PURPOSE...   (purposes: run package test bench screenshot)" >&2
+    echo "usage: scripts/install-deps.sh PURPOSE...   (purposes: run package test windows bench screenshot)" >&2
     exit 2
 }
 [ $# -gt 0 ] || usage

@@ -4,7 +4,7 @@
 # _PASSWORD (scripts/mariadb.sh), over TCP with TLS, at 127.0.0.1 and at "localhost"; the window
 # tests on the offscreen platform. Then the program from the zip starts on a virtual X display, and
 # its login window and its first-start settings in the registry are checked; the installer installs
-# and uninstalls it. Wine's own output goes to logs, shown when a step fails.
+# and uninstalls it silently, and once more page by page, as a user would. Wine's own output goes to logs, shown when a step fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd -P)
@@ -138,9 +138,11 @@ step() {
 step program program_run
 
 # The installer: a silent install puts the program into Program Files with its Start-menu entry
-# and uninstaller; a silent uninstall takes away everything it put there.
+# and uninstaller; a silent uninstall, started as "Apps & features" starts it, takes away everything
+# it put there, and the copy of itself that it runs from leaves nothing behind after the next start
+# of Windows (a Wine restart).
 installer_run() {
-    local folder menu
+    local folder menu temps temp left
     new_prefix installer
     WINEPREFIX=$prefix wine "$setup" /S || return 1
     WINEPREFIX=$prefix wineserver -w
@@ -151,17 +153,96 @@ installer_run() {
         return 1
     [ -f "$folder/uninstall.exe" ] || { echo "no uninstaller"; return 1; }
     [ -f "$menu" ] || { echo "no Start-menu entry"; return 1; }
-    # The uninstaller copies itself away and runs from there; _?= keeps it in place to wait for.
-    WINEPREFIX=$prefix wine "$folder/uninstall.exe" /S "_?=C:\\Program Files\\Vantrelle" || return 1
+    WINEPREFIX=$prefix wine "$folder/uninstall.exe" /S || return 1
+    # The uninstaller hands over to its copy and returns; the copy is waited for with the prefix.
     WINEPREFIX=$prefix wineserver -w
-    rm -f "$folder/uninstall.exe"  # run in place, it cannot delete itself
-    if [ -n "$(find "$folder" -mindepth 1 2>/dev/null)" ]; then
+    if [ -e "$folder" ]; then
         echo "left behind:"
-        find "$folder" -mindepth 1
+        find "$folder"
         return 1
     fi
     [ ! -e "$menu" ] || { echo "the Start-menu entry was left behind"; return 1; }
+    ! WINEPREFIX=$prefix wine reg query "$uninstall_key" >/dev/null 2>&1 ||
+        { echo "the uninstall entry was left behind"; return 1; }
+    temps=("$prefix"/drive_c/users/*/Temp "$prefix/drive_c/windows/temp")
+    temp=$(find "${temps[@]}" -name '~nsu*.tmp' | head -n 1)
+    echo "the uninstaller ran from ${temp:-nowhere in a temporary folder}"
+    WINEPREFIX=$prefix wineboot -r >"$work/installer-restart.log" 2>&1
+    WINEPREFIX=$prefix wineserver -w
+    left=$(find "${temps[@]}" -mindepth 1)
+    [ -z "$left" ] || { echo "left in the temporary folder after a restart:"; echo "$left"; return 1; }
 }
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrelle'
 step installer installer_run
+
+# The installer as a user sees it, on the virtual display: each page answered with its default
+# button (Return). The installation must start with the third page's button (welcome, licence,
+# folder); the installation page and then the finish page must stay until they are answered, the
+# finish page's "Run Vantrelle" ticked, which then starts the program. VANTRELLE_INSTALLER_SHOTS=<folder> keeps a picture of every page.
+setup_window() {
+    local w
+    for _ in $(seq 150); do
+        w=$(xdotool search --onlyvisible --name "^Vantrelle $version Setup" 2>/dev/null | head -n 1 || true)
+        [ -n "$w" ] && { echo "$w"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+# answer PAGE: pictures the page once it is drawn, then presses its default button.
+answer() {
+    local window
+    window=$(setup_window) || { echo "no installer window on the $1 page"; return 1; }
+    sleep 2
+    if [ -n "${VANTRELLE_INSTALLER_SHOTS:-}" ]; then
+        import -window "$window" "$VANTRELLE_INSTALLER_SHOTS/installer-$1.png"
+    fi
+    xdotool windowfocus --sync "$window" key Return
+}
+installer_pages() {
+    local folder page window size
+    new_prefix installer-pages
+    folder=$prefix/drive_c/Program\ Files/Vantrelle
+    WINEPREFIX=$prefix wine "$setup" >"$work/installer-pages-wine.log" 2>&1 &
+    for page in welcome licence; do
+        answer "$page" || return 1
+        sleep 2
+        [ ! -e "$folder" ] || { echo "the installation started on the $page page"; return 1; }
+    done
+    answer folder || return 1
+    for _ in $(seq 300); do [ -f "$folder/uninstall.exe" ] && break; sleep 0.2; done
+    [ -f "$folder/uninstall.exe" ] || { echo "the folder page's button did not install"; return 1; }
+    answer install || return 1
+    sleep 2
+    xdotool search --onlyvisible --name '^Vantrelle$' >/dev/null 2>&1 &&
+        { echo "the program started before the finish page was answered"; return 1; }
+    answer finish || return 1
+    for _ in $(seq 150); do
+        window=$(xdotool search --onlyvisible --name '^Vantrelle$' 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
+        sleep 0.2
+    done
+    [ -n "$window" ] || { echo "\"Run Vantrelle\" did not start the program"; return 1; }
+    sleep 2
+    if [ -n "${VANTRELLE_INSTALLER_SHOTS:-}" ]; then
+        import -window "$window" "$VANTRELLE_INSTALLER_SHOTS/installer-started.png"
+    fi
+    # The entry under "Apps & features": the program's icon, version, publisher and size.
+    WINEPREFIX=$prefix wine reg query "$uninstall_key" | tr -d '\r' >"$work/uninstall-entry.txt" ||
+        return 1
+    cat "$work/uninstall-entry.txt"
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    value() { sed -n "s/^ *$1 *REG_[A-Z_]* *//p" "$work/uninstall-entry.txt"; }
+    [ "$(value DisplayName)" = Vantrelle ] || { echo "DisplayName is wrong"; return 1; }
+    [ "$(value DisplayVersion)" = "$version" ] || { echo "DisplayVersion is wrong"; return 1; }
+    [ "$(value Publisher)" = Kestrom ] || { echo "Publisher is wrong"; return 1; }
+    [ "$(value DisplayIcon)" = 'C:\Program Files\Vantrelle\vantrelle.exe,0' ] ||
+        { echo "DisplayIcon is wrong"; return 1; }
+    # The size in KiB of what is in the folder, within the rounding of its files.
+    size=$(du -sk --apparent-size "$folder" | cut -f1)
+    [ $(($(value EstimatedSize))) -ge $((size * 95 / 100)) ] &&
+        [ $(($(value EstimatedSize))) -le $((size * 105 / 100)) ] ||
+        { echo "EstimatedSize is not the folder's $size KiB"; return 1; }
+}
+step installer-pages installer_pages
 
 [ "$failures" -eq 0 ] || { echo "test-windows: $failures step(s) failed" >&2; exit 1; }
