@@ -18,10 +18,11 @@ declare -A adds=(
     [package]="dpkg-dev file"
     # GoogleTest; OpenSSL for the test server that speaks TLS; the package and its checks; the
     # Windows build (the mingw-w64 compiler and zlib, Ninja, GoogleTest's sources, NSIS, zip) and
-    # its tests under Wine on a virtual display driven by xdotool.
+    # its tests under Wine on a virtual display driven by xdotool; libxcb's headers for the tests
+    # that play the window manager on a virtual display of their own.
     [test]="libgtest-dev libssl-dev dpkg-dev file lintian desktop-file-utils appstream
             g++-mingw-w64-x86-64-posix libz-mingw-w64-dev ninja-build googletest nsis zip unzip patch
-            wine wine64 xvfb xauth xdotool"
+            wine wine64 xvfb xauth xdotool libxcb1-dev"
     # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,
     # since a build folder configured as it comes holds the tests too.
     [bench]="python3-mysqldb libgtest-dev"
