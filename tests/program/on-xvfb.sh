@@ -24,6 +24,9 @@ for _ in $(seq 100); do
 done
 [ -s "$tmp/display" ] || { cat "$tmp/xvfb.log" >&2; echo "on-xvfb: Xvfb did not start" >&2; exit 1; }
 
+# No session bus belongs to the display: with none named, the bus library would try to start one
+# for it, which would outlive the display.
 status=0
-env -u WAYLAND_DISPLAY DISPLAY=":$(cat "$tmp/display")" QT_QPA_PLATFORM=xcb "$@" || status=$?
+env -u WAYLAND_DISPLAY DISPLAY=":$(cat "$tmp/display")" QT_QPA_PLATFORM=xcb \
+    DBUS_SESSION_BUS_ADDRESS=disabled: "$@" || status=$?
 exit "$status"
