@@ -88,6 +88,10 @@ TEST(CloseRequest, FromTheWindowSystemEndsTheProgramWhileAJobWaitsEveryTime) {
     std::mutex mutex;
     std::condition_variable changed;
     bool ended = false;
+    // The real ending comes back however the test leaves.
+    struct RealEnding {
+        ~RealEnding() { SetProgramEnding({}); }
+    } realEnding;
     SetProgramEnding([&] {
         std::lock_guard lock(mutex);
         ended = true;
@@ -126,7 +130,6 @@ TEST(CloseRequest, FromTheWindowSystemEndsTheProgramWhileAJobWaitsEveryTime) {
                 << "round " << round << ", pressed after " << delay.count() << " us";
         }
     }
-    SetProgramEnding({});
 }
 
 }  // namespace
