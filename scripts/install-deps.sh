@@ -24,10 +24,11 @@ declare -A adds=(
     [package]="dpkg-dev file"
     # GoogleTest (OpenSSL, from "run", lets its test server speak TLS); the package and its
     # checks (the program's window class read on a virtual display); the window tests that need a
-    # real window system, on a private X display managed by openbox (xprop tells when it is up);
-    # everything the Windows part needs.
+    # real window system, on a private X display managed by openbox (xprop tells when it is up),
+    # with libxcb's headers for the ones that send what a window manager sends; everything the
+    # Windows part needs.
     [test]="libgtest-dev dpkg-dev file lintian desktop-file-utils appstream
-            xvfb xauth x11-utils xdotool openbox $windows"
+            xvfb xauth x11-utils xdotool openbox libxcb1-dev $windows"
     [windows]="$windows"
     # The MySQLdb script that bench/transfer-bench.sh measures the download against; GoogleTest,
     # since a build folder configured as it comes holds the tests too.

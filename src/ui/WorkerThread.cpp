@@ -65,6 +65,9 @@ void WorkerThread::runJob(const std::function<void()>& job) {
         job_ = &job;
     }
     changed_.notify_all();
+    // The loop takes every event, input included, and the blocker drops the input: Qt counts a
+    // window manager's close request as user input, so a loop that excluded input would hold the
+    // close back until the job ends.
     while (!done) waiting.exec();
     QCoreApplication::instance()->removeEventFilter(&blocker);
 
