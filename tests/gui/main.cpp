@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
         }
         qputenv("DISPLAY", ":" + number.readAll().trimmed());
         qputenv("QT_QPA_PLATFORM", "xcb");
+        qunsetenv("WAYLAND_DISPLAY");
+        // No session bus belongs to the private display: with none named, the bus library would
+        // try to start one for it, which would outlive the display.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

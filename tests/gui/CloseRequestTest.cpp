@@ -75,7 +75,7 @@ private:
 // every time: at any moment of the wait, from before the window's thread enters its waiting loop
 // to well inside it, and while the window still paints. Each round's job waits for the end for at
 // most 20 seconds, so a request that is never acted on fails the round instead of hanging.
-TEST(CloseRequest, FromTheWindowSystemEndsTheProgramWhileAJobWaitsEveryTime) {
+TEST(CloseRequestOnDisplay, FromTheWindowSystemEndsTheProgramWhileAJobWaitsEveryTime) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     SettingsSandbox settings;
     ProgramFolderSandbox folder;
