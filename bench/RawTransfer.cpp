@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <mysql.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <memory>
@@ -87,7 +88,11 @@ RawTotals RawDownload(const RawLogin& login, const std::string& table, const std
 RawTotals RawUpload(const RawLogin& login, const std::string& table, const std::string& field,
                     const std::vector<std::string>& files, bool compressed) {
     MysqlPtr mysql = connect(login, compressed);
-    const std::string sql = "INSERT INTO " + quoted(table) + " (" + quoted(field) + ") VALUES (?)";
+    // The same work as the engine's: each stored value's length and CRC32 come back with its
+    // INSERT and are compared with the file's.
+    const std::string sql = "INSERT INTO " + quoted(table) + " (" + quoted(field) +
+                            ") VALUES (?) RETURNING LENGTH(" + quoted(field) + "), CRC32(" +
+                            quoted(field) + ")";
     std::unique_ptr<MYSQL_STMT, decltype(&mysql_stmt_close)> stmt(mysql_stmt_init(mysql.get()),
                                                                   &mysql_stmt_close);
     if (!stmt || mysql_stmt_prepare(stmt.get(), sql.data(), sql.size()) != 0)
@@ -95,6 +100,12 @@ RawTotals RawUpload(const RawLogin& login, const std::string& table, const std::
     MYSQL_BIND value{};
     value.buffer_type = MYSQL_TYPE_LONG_BLOB;
     if (mysql_stmt_bind_param(stmt.get(), &value) != 0) fail(mysql_stmt_error(stmt.get()));
+    long long storedLength = 0, storedCrc = 0;
+    MYSQL_BIND stored[2]{};
+    for (int i = 0; i < 2; ++i) {
+        stored[i].buffer_type = MYSQL_TYPE_LONGLONG;
+        stored[i].buffer = i == 0 ? &storedLength : &storedCrc;
+    }
 
     std::vector<char> piece(1024 * 1024);
     RawTotals totals;
@@ -102,6 +113,7 @@ RawTotals RawUpload(const RawLogin& login, const std::string& table, const std::
         const int fd = ::open(path.c_str(), O_RDONLY);
         if (fd < 0) fail("cannot open " + path);
         long long size = 0;
+        uLong crc = crc32_z(0, nullptr, 0);
         for (;;) {
             const ssize_t n = ::read(fd, piece.data(), piece.size());
             if (n < 0) fail("cannot read " + path);
@@ -109,11 +121,18 @@ RawTotals RawUpload(const RawLogin& login, const std::string& table, const std::
             if (mysql_stmt_send_long_data(stmt.get(), 0, piece.data(),
                                           static_cast<unsigned long>(n)) != 0)
                 fail(mysql_stmt_error(stmt.get()));
+            crc =
+                crc32_z(crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<size_t>(n));
             size += n;
         }
         ::close(fd);
         if (size == 0) continue;
-        if (mysql_stmt_execute(stmt.get()) != 0) fail(mysql_stmt_error(stmt.get()));
+        if (mysql_stmt_execute(stmt.get()) != 0 ||
+            mysql_stmt_bind_result(stmt.get(), stored) != 0 || mysql_stmt_fetch(stmt.get()) != 0)
+            fail(mysql_stmt_error(stmt.get()));
+        mysql_stmt_free_result(stmt.get());
+        if (storedLength != size || static_cast<uLong>(storedCrc) != crc)
+            fail("the server stored other bytes for " + path);
         ++totals.files;
         totals.bytes += size;
     }

@@ -23,7 +23,9 @@
 # PYTHON names the interpreter that has MySQLdb (default /usr/bin/python3, Debian's
 # python3-mysqldb). Every run starts with the disk caches written out (sync) and, when run as root,
 # the page cache dropped, outside its time.
-# TINY=1 shrinks every data set to a few small values, to check the script itself.
+# TINY=1 shrinks every data set to a few small values, to check the script itself. SETS names the
+# data sets to measure (default: "small_values large_values huge_values one-large many"), and
+# UPLOAD_COUNT the number of 100 KiB files to upload (default 2,000).
 #
 # Data to download: many small values (2,048 of 100 KiB), few large values (6 of 32 MiB) and
 # very large values (64, 96 and 128 MiB). To upload: one file of 256 MiB and 2,000 files of
@@ -45,7 +47,10 @@ user=${VANTRELLE_TEST_USER:?}
 password=${VANTRELLE_TEST_PASSWORD:-}
 db=vt_bench
 rounds=${ROUNDS:-5}
-small_count=2048 large_count=6 large_mib=32 huge_mibs=(64 96 128) upload_mib=256 upload_count=2000
+small_count=2048 large_count=6 large_mib=32 huge_mibs=(64 96 128) upload_mib=256
+upload_count=${UPLOAD_COUNT:-2000}
+sets=" ${SETS:-small_values large_values huge_values one-large many} "
+wants() { [[ $sets == *" $1 "* ]]; }
 if [ "${TINY:-}" = 1 ]; then
     small_count=16 large_count=2 large_mib=1 huge_mibs=(2 3) upload_mib=1 upload_count=10
 fi
@@ -82,16 +87,24 @@ sql "$db" -e "
     CREATE TABLE large_values (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB);
     CREATE TABLE huge_values (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB);
     CREATE TABLE uploads (id INT AUTO_INCREMENT PRIMARY KEY, data LONGBLOB);
-    INSERT INTO small_values (data) SELECT REPEAT(UNHEX(SHA2(seq, 512)), 1600) FROM seq_1_to_$small_count;"
+"
+if wants small_values; then
+    sql "$db" -e "INSERT INTO small_values (data)
+                  SELECT REPEAT(UNHEX(SHA2(seq, 512)), 1600) FROM seq_1_to_$small_count"
+fi
 for ((n = 1; n <= large_count; n++)); do
+    wants large_values || break
     sql "$db" -e "INSERT INTO large_values (data) SELECT REPEAT(UNHEX(SHA2($n, 512)), $large_mib * 16384)"
 done
 for mib in "${huge_mibs[@]}"; do
+    wants huge_values || break
     sql "$db" -e "INSERT INTO huge_values (data) SELECT REPEAT(UNHEX(SHA2($mib, 512)), $mib * 16384)"
 done
-head -c $((upload_mib * 1024 * 1024)) /dev/urandom >"$work/one-large.bin"
+if wants one-large; then head -c $((upload_mib * 1024 * 1024)) /dev/urandom >"$work/one-large.bin"; fi
 mkdir "$work/many"
-head -c $((upload_count * 102400)) /dev/urandom | split -b 102400 -a 4 -d - "$work/many/file-"
+if wants many; then
+    head -c $((upload_count * 102400)) /dev/urandom | split -b 102400 -a 4 -d - "$work/many/file-"
+fi
 
 field() {  # name, JSON line
     sed -E "s/.*\"$1\":([0-9.]+).*/\1/" <<<"$2"
@@ -185,6 +198,7 @@ turned() {  # round, contenders...
 
 for ((round = 1; round <= rounds; round++)); do
     for table in small_values large_values huge_values; do
+        wants "$table" || continue
         largest=$(sql -N "$db" -e "SELECT MAX(LENGTH(data)) FROM $table")
         for mode in $(turned "$round" engine raw script script+tls script+tls+sync); do
             download "$table" "$mode" "$round" "$largest"
@@ -192,6 +206,7 @@ for ((round = 1; round <= rounds; round++)); do
     done
     rm -rf "$work/out" "$work/spent"
     for set in one-large many; do
+        wants "$set" || continue
         for mode in $(turned "$round" engine raw); do upload "$set" "$mode" "$round"; done
     done
 done

@@ -63,30 +63,57 @@ bool atEnd(QFile& file, const QString& path) {
     return got == 0;
 }
 
+// The buffer that the pieces of a session's files are gathered in: made once and grown to the
+// largest piece that a file of the session needs, since a fresh buffer for every file was most of
+// what an upload of many small files cost.
+struct PieceBuffer final : SessionState {
+    std::vector<char> bytes;
+
+    // The session's buffer, at least `needed` bytes long.
+    static std::vector<char>& of(Connection& c, qint64 needed) {
+        const QString key = QStringLiteral("upload piece buffer");
+        auto* kept = static_cast<PieceBuffer*>(c.state(key));
+        if (!kept)
+            kept = &static_cast<PieceBuffer&>(c.keepState(key, std::make_unique<PieceBuffer>()));
+        if (static_cast<qint64>(kept->bytes.size()) < needed)
+            kept->bytes.resize(static_cast<size_t>(needed));
+        return kept->bytes;
+    }
+};
+
 // Reads the file in order into a buffer and sends the buffer as long data whenever it is full, so
 // the bytes reach the server in file order with bounded memory. Keeps the CRC32 of what it sent
-// when the server's copy is to be compared with it.
+// when the server's copy is to be compared with it. The buffer's size is the largest piece the
+// session may send at once.
 class ChunkSender {
 public:
     ChunkSender(QFile& file, const QString& path, const platform::FileStamp& opened,
-                const PreparedStatement& statement, qint64 pieceBytes, bool summing)
+                const PreparedStatement& statement, std::vector<char>& buffer, bool summing)
         : file_(file),
           path_(path),
           opened_(opened),
           statement_(statement),
-          buffer_(static_cast<size_t>(pieceBytes)),
+          buffer_(buffer),
           summing_(summing) {}
 
-    // Reads the next bytes of the file; a file that ends before them disagrees with its size.
+    // Takes the next bytes of the file; a file that ends before them disagrees with its size. The
+    // file is read ahead as far as the buffer and the size it was opened with allow, so that a
+    // small file takes one read however many chunks it counts as.
     void append(qint64 bytes) {
         while (bytes > 0) {
             if (filled_ == static_cast<qint64>(buffer_.size())) flush();
-            const qint64 want = std::min(bytes, static_cast<qint64>(buffer_.size()) - filled_);
-            const qint64 got = file_.read(buffer_.data() + filled_, want);
-            if (got < 0) throw FileFailure(FileAction::Read, path_, file_);
-            if (got < want) throw sizeDisagrees();
-            filled_ += got;
-            bytes -= got;
+            if (read_ == filled_) {
+                const qint64 want = std::min(static_cast<qint64>(buffer_.size()) - read_,
+                                             opened_.size - readInAll_);
+                const qint64 got = want > 0 ? file_.read(buffer_.data() + read_, want) : 0;
+                if (got < 0) throw FileFailure(FileAction::Read, path_, file_);
+                if (got == 0) throw sizeDisagrees();
+                read_ += got;
+                readInAll_ += got;
+            }
+            const qint64 taken = std::min(bytes, read_ - filled_);
+            filled_ += taken;
+            bytes -= taken;
         }
     }
 
@@ -104,7 +131,9 @@ public:
         if (summing_)
             crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(buffer_.data()),
                            static_cast<size_t>(filled_));
+        // Nothing is read ahead past a full buffer, nor past the last chunk.
         filled_ = 0;
+        read_ = 0;
     }
 
     quint32 crc() const { return static_cast<quint32>(crc_); }
@@ -116,8 +145,10 @@ private:
     const QString& path_;
     const platform::FileStamp& opened_;
     const PreparedStatement& statement_;
-    std::vector<char> buffer_;
-    qint64 filled_ = 0;
+    std::vector<char>& buffer_;
+    qint64 filled_ = 0;     // the bytes of the buffer that the chunks so far have taken
+    qint64 read_ = 0;       // the bytes of the buffer read from the file
+    qint64 readInAll_ = 0;  // the bytes read from the file since it was opened
     bool summing_ = false;
     uLong crc_ = crc32_z(0, nullptr, 0);
 };
@@ -329,9 +360,10 @@ void UploadFileToBlob(Connection& c, const QString& table, const QString& field,
     target.refuseFor(path, size);
 
     PendingRow row(c, table, field, target);
-    ChunkSender sender(file, path, *opened, target.insert(),
-                       LongDataPieceBytes(limit, c.compressed()),
-                       target.readsBack() || !target.key().isEmpty());
+    ChunkSender sender(
+        file, path, *opened, target.insert(),
+        PieceBuffer::of(c, std::min(size, LongDataPieceBytes(limit, c.compressed()))),
+        target.readsBack() || !target.key().isEmpty());
     const qint64 wholeChunks = size / kUploadChunkBytes;
     const qint64 remainder = size % kUploadChunkBytes;
     if (remainder != 0) sender.append(remainder);
