@@ -65,13 +65,13 @@ struct Server {
 Failure refusal(const AuthenticationRefusal& r, const Server& server) {
     if (r.reason == AuthenticationRefusal::Reason::CertificateChanged)
         return Failure(
-            CR_PLUGIN_NOT_ALLOWED,
+            kCertificateChangedFailure,
+            // Short enough to be shown whole in a report, the place to remove coming before the
+            // last words.
             QStringLiteral(
-                "The certificate of the server %1 (port %2) has changed since it was first seen, "
-                "and the system does not trust the new one, so the program does not send the "
-                "password that the authentication method \"%3\" asks for. If the server's "
-                "certificate was replaced on purpose, remove %4; the next login then accepts the "
-                "new certificate and remembers it.")
+                "The certificate of the server %1 (port %2) has changed since it was first seen "
+                "and the system does not trust it, so the password that \"%3\" asks for was not "
+                "sent. To accept the new certificate, remove %4; the next login remembers it.")
                 .arg(server.name)
                 .arg(server.port)
                 .arg(r.method, RememberedCertificateLocation(server.name, server.port)));
@@ -368,12 +368,16 @@ QString QuoteIdentifier(const QString& name) {
     return u'`' + inner + u'`';
 }
 
-bool CanConnectToMySQL(const ConnectionProfile& profile) {
+std::optional<Failure> ConnectionFailure(const ConnectionProfile& profile) {
     try {
         Connection connection;
         connection.open(BuildConnectionString(profile, false));
-        return true;
-    } catch (const Failure&) {
-        return false;
+        return std::nullopt;
+    } catch (const Failure& f) {
+        return f;
     }
+}
+
+bool CanConnectToMySQL(const ConnectionProfile& profile) {
+    return !ConnectionFailure(profile);
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "core/Failure.h"
 
@@ -131,6 +132,13 @@ ResultPtr QueryStreamed(Connection& connection, const QString& sql);
 // column name can change a statement.
 QString QuoteIdentifier(const QString& name);
 
-// True when a connection opened with the profile's standard string and no properties opens.
+// The number of the failure that keeps the password from a server whose certificate has changed
+// since it was first seen; the login window's "Test Connection" shows its description.
+constexpr int kCertificateChangedFailure = 100001;
+
+// Opens a connection with the profile's standard string and no properties, and gives it up:
+// nothing when it opens, else why it did not.
 struct ConnectionProfile;
+std::optional<Failure> ConnectionFailure(const ConnectionProfile& profile);
+// True when a connection opened with the profile's standard string and no properties opens.
 bool CanConnectToMySQL(const ConnectionProfile& profile);

@@ -378,11 +378,10 @@ TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSyst
     const ConnectionProfile p{"127.0.0.1", "someone", password, "", QString::number(server.port())};
     const QString key = QStringLiteral("Certificate.127.0.0.1.%1").arg(server.port());
     const QString changed = QStringLiteral(
-        "The certificate of the server 127.0.0.1 (port %1) has changed since it was first "
-        "seen, and the system does not trust the new one, so the program does not send the "
-        "password that the authentication method \"%2\" asks for. If the server's certificate "
-        "was replaced on purpose, remove the line \"%3=...\" in section [Vantrelle] of the "
-        "file %4; the next login then accepts the new certificate and remembers it.");
+        "The certificate of the server 127.0.0.1 (port %1) has changed since it was first seen "
+        "and the system does not trust it, so the password that \"%2\" asks for was not sent. "
+        "To accept the new certificate, remove the line \"%3=...\" in section [Vantrelle] of "
+        "the file %4; the next login remembers it.");
 
     // The system's trust store, for OpenSSL, is the file this variable names.
     QTemporaryDir dir;
@@ -453,6 +452,7 @@ TEST_F(PasswordInClear, ThePasswordGoesOnlyToTheCertificateFirstSeenOrOneTheSyst
                       changed.arg(server.port())
                           .arg(QString::fromLatin1(c.method), key, settings.settingsFile()))
                 << c.what;
+            EXPECT_EQ(ReadableDescription(f.description), f.description) << "shown whole";
             EXPECT_EQ(server.accepted(), accepted) << c.what;
         }
         // The password arrives, inside TLS, only where the login needs it and the server is known.

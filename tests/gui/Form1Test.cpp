@@ -347,4 +347,31 @@ TEST_F(Form1Test, AServerAskingForThePasswordWithoutTlsGetsNothingAtStartOrOnTes
     }
 }
 
+#if VANTRELLE_FAKE_SERVER_TLS
+// "Test Connection" is where a user learns that the server's certificate has changed since it was
+// first seen, and what to remove to accept the new one.
+TEST_F(Form1Test, TestConnectionTellsOfAChangedCertificate) {
+    FakeServer::Script script{.greetingMethod = "caching_sha2_password",
+                              .method = "caching_sha2_password",
+                              .password = "Secret-Pa55word-XYZ",
+                              .tls = true};
+    FakeServer server(script);
+    ScriptedDialogs scripted;
+    Form1 form(scripted, folder.environment());
+    TypeProfile(
+        form, {"127.0.0.1", "someone", "Secret-Pa55word-XYZ", "", QString::number(server.port())});
+    Button(form, "PushButton5")->click();
+    script.certificate = FakeServer::Certificate::Second;
+    server.setScript(script);
+    Button(form, "PushButton5")->click();
+    const QStringList shown = scripted.shownTexts();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0], "Connection successful.");
+    EXPECT_TRUE(
+        shown[1].startsWith(kCouldNotConnect + "\r\rThe certificate of the server 127.0.0.1"))
+        << shown[1].toStdString();
+    EXPECT_TRUE(shown[1].endsWith("; the next login remembers it.")) << shown[1].toStdString();
+}
+#endif
+
 }  // namespace

@@ -227,12 +227,19 @@ void Form1::PushButton5_Click() {
     // report; the hourglass stays up while either message shows.
     pointer().setHourglass();
     DoEvents();
-    if (probe()) {
+    const ConnectionProfile current = profile();
+    WorkerThread worker;
+    const std::optional<Failure> failure = worker.run([&] { return ConnectionFailure(current); });
+    if (!failure) {
         dialogs_.message(QStringLiteral("Connection successful."));
     } else {
-        dialogs_.message(QStringLiteral(
+        QString text = QStringLiteral(
             "Could not connect. Please check with your administrator. Make sure you are allowed to "
-            "connect to your database remotely and not just through web-based control panels."));
+            "connect to your database remotely and not just through web-based control panels.");
+        // A changed certificate is the one cause the user can only learn here, with what to do.
+        if (failure->number == kCertificateChangedFailure)
+            text += QStringLiteral("\r\r") + ReadableDescription(failure->description);
+        dialogs_.message(text);
     }
     pointer().setDefault();
 }
