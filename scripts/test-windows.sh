@@ -79,7 +79,10 @@ done
 # windows ask for; those tests, and the others that need a real window system (their suites'
 # names end in "OnDisplay"), run below, on the virtual display.
 on_display="*OnDisplay.*"
-run gui wine "$build/tests/gui_tests.exe" --gtest_filter="-$on_display"
+# The ones whose suites' names end in "AtScale" run at 150%.
+at_scale="*AtScale.*"
+run gui wine "$build/tests/gui_tests.exe" --gtest_filter="-$on_display:$at_scale"
+QT_SCALE_FACTOR=1.5 run gui-at-scale wine "$build/tests/gui_tests.exe" --gtest_filter="$at_scale"
 
 # The program from the zip, unpacked into a folder of its own, on a virtual X display.
 unzip -q "$zip" -d "$work/unzipped"

@@ -10,6 +10,9 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QStylePainter>
+#include <QVariant>
+#include <cmath>
+#include <functional>
 
 #include "ui/WindowSetup.h"
 
@@ -70,14 +73,51 @@ protected:
     }
 };
 
+constexpr char kDesignGeometry[] = "designGeometry";
+
 template <class Control>
 Control* placed(Control* control, const char* name, QRect geometry, double pointSize) {
     control->setObjectName(QLatin1String(name));
-    control->setGeometry(geometry);
+    Place(control, geometry);
     control->setFont(ArialFont(pointSize, true));
     return control;
 }
 }  // namespace
+
+void Place(QWidget* control, QRect geometry) {
+    control->setProperty(kDesignGeometry, geometry);
+    control->setGeometry(geometry);
+}
+
+void PlaceOnDevicePixels(QWidget& window) {
+    // The smallest step in logical pixels that is a whole number of screen pixels: 2 at 150%, 4 at
+    // 125% and 175%, 1 at whole scales.
+    const qreal ratio = window.devicePixelRatioF();
+    int step = 1;
+    while (step < 8 && std::abs(ratio * step - std::round(ratio * step)) > 0.01) ++step;
+    const auto snap = [step](int logical) {
+        return static_cast<int>(std::lround(static_cast<double>(logical) / step)) * step;
+    };
+    // Each control's design place, taken from its parent's design place, snapped in the window's
+    // coordinates; its geometry is then what is left of that relative to its snapped parent.
+    const std::function<void(QWidget*, QPoint, QPoint)> placeChildren = [&](QWidget* parent,
+                                                                            QPoint designOrigin,
+                                                                            QPoint snappedOrigin) {
+        for (QObject* child : parent->children()) {
+            auto* w = qobject_cast<QWidget*>(child);
+            if (!w || w->isWindow()) continue;
+            const QVariant design = w->property(kDesignGeometry);
+            if (!design.isValid()) continue;
+            const QRect d = design.toRect().translated(designOrigin);
+            const QPoint topLeft(snap(d.left()), snap(d.top()));
+            const QPoint bottomRight(snap(d.left() + d.width()), snap(d.top() + d.height()));
+            w->setGeometry(QRect(topLeft - snappedOrigin, QSize(bottomRight.x() - topLeft.x(),
+                                                                bottomRight.y() - topLeft.y())));
+            placeChildren(w, d.topLeft(), topLeft);
+        }
+    };
+    placeChildren(&window, QPoint(), QPoint());
+}
 
 QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
     return placed(new Frame(caption, parent), name, geometry, 9);

@@ -17,6 +17,15 @@ QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry);
 QLineEdit* MakeTextBox(QWidget* parent, const char* name, QRect geometry);
 QListWidget* MakeListBox(QWidget* parent, const char* name, QRect geometry);
+// Places a control at its design geometry, in the window's pixels at 100%; PlaceOnDevicePixels
+// keeps it on whole pixels of the screen at any scale.
+void Place(QWidget* control, QRect geometry);
+// Moves the window's controls by at most a pixel or two from their design geometry, so that each
+// one's edges fall on whole pixels of the screen at the window's scale (125%, 150%, ...). A control
+// that starts between two pixels loses the lines it draws along its left and top edges, since the
+// part of the screen it may paint starts at the next whole pixel.
+void PlaceOnDevicePixels(QWidget& window);
+
 // Buttons never become the default button, so Return in a text box presses nothing; Return or
 // Enter on a button that has the focus presses it, as Space does. They look the same with or
 // without the pointer over them.

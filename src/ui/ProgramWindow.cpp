@@ -4,6 +4,7 @@
 
 #include "core/PathUtils.h"
 #include "core/Steps.h"
+#include "ui/Controls.h"
 #include "ui/ProgramEnd.h"
 #include "ui/WindowSetup.h"
 
@@ -35,6 +36,12 @@ void ProgramWindow::setTabOrder(std::initializer_list<QWidget*> order) {
         if (previous) QWidget::setTabOrder(previous, w);
         previous = w;
     }
+}
+
+bool ProgramWindow::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::ScreenChangeInternal)
+        PlaceOnDevicePixels(*this);
+    return QWidget::event(event);
 }
 
 void ProgramWindow::closeEvent(QCloseEvent* event) {

@@ -29,6 +29,8 @@ protected:
 
     // Form_Unload: closing either window ends the program, the other window with it.
     void closeEvent(QCloseEvent* event) override;
+    // Keeps the controls on whole pixels of the screen the window shows on.
+    bool event(QEvent* event) override;
 
 private:
     WindowPointer pointer_;

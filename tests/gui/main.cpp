@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
         // try to start one for it, which would outlive the display.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

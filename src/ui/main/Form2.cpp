@@ -61,7 +61,7 @@ void Form2::buildControls() {
                        TwipsRect(165, 345, 5415, 2775));
     ListView1 = new UploadList(Frame3);
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setGeometry(TwipsRect(240, 360, 4935, 1215));
+    Place(ListView1, TwipsRect(240, 360, 4935, 1215));
     ListView1->setFont(ArialFont(9, true));
     ListView1->setDialogs(&dialogs_);
     ListView1->setBusyHandler([this](bool busy) { setBusy(busy); });
@@ -109,7 +109,7 @@ void Form2::buildControls() {
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(TwipsRect(6030, 5930, 5730, 405));
+    Place(ProgressBar1, TwipsRect(6030, 5930, 5730, 405));
     ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 100);
