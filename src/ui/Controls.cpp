@@ -1,10 +1,13 @@
 #include "ui/Controls.h"
 
+#include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegion>
 #include <QStyleOptionButton>
@@ -75,6 +78,31 @@ protected:
 
 constexpr char kDesignGeometry[] = "designGeometry";
 
+// A step of whole logical pixels that is a whole number of screen pixels too: 2 at 150%, 4 at 125%
+// and 175%, 1 at whole scales.
+int WholePixelStep(qreal ratio) {
+    int step = 1;
+    while (step < 8 && std::abs(ratio * step - std::round(ratio * step)) > 0.01) ++step;
+    return step;
+}
+
+// The application's style, with a list's frame one pixel wider where the scale puts the list's
+// lines between screen pixels: its view, which starts inside the frame, would otherwise cover the
+// lines along the right and bottom edges.
+class ListStyle final : public QProxyStyle {
+    Q_OBJECT
+
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        if (metric == PM_DefaultFrameWidth && qobject_cast<const QAbstractScrollArea*>(widget) &&
+            WholePixelStep(widget->devicePixelRatioF()) > 1)
+            return value + 1;
+        return value;
+    }
+};
+
 template <class Control>
 Control* placed(Control* control, const char* name, QRect geometry, double pointSize) {
     control->setObjectName(QLatin1String(name));
@@ -89,12 +117,13 @@ void Place(QWidget* control, QRect geometry) {
     control->setGeometry(geometry);
 }
 
+void KeepListEdges(QAbstractScrollArea* list) {
+    static ListStyle* const style = new ListStyle;
+    list->setStyle(style);
+}
+
 void PlaceOnDevicePixels(QWidget& window) {
-    // The smallest step in logical pixels that is a whole number of screen pixels: 2 at 150%, 4 at
-    // 125% and 175%, 1 at whole scales.
-    const qreal ratio = window.devicePixelRatioF();
-    int step = 1;
-    while (step < 8 && std::abs(ratio * step - std::round(ratio * step)) > 0.01) ++step;
+    const int step = WholePixelStep(window.devicePixelRatioF());
     const auto snap = [step](int logical) {
         return static_cast<int>(std::lround(static_cast<double>(logical) / step)) * step;
     };
@@ -117,6 +146,13 @@ void PlaceOnDevicePixels(QWidget& window) {
         }
     };
     placeChildren(&window, QPoint(), QPoint());
+    // The lists' frames follow the scale.
+    for (QAbstractScrollArea* list : window.findChildren<QAbstractScrollArea*>()) {
+        if (list->style() != nullptr && qobject_cast<ListStyle*>(list->style())) {
+            QEvent changed(QEvent::StyleChange);
+            QCoreApplication::sendEvent(list, &changed);
+        }
+    }
 }
 
 QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
@@ -135,6 +171,7 @@ QLineEdit* MakeTextBox(QWidget* parent, const char* name, QRect geometry) {
 
 QListWidget* MakeListBox(QWidget* parent, const char* name, QRect geometry) {
     QListWidget* list = placed(new QListWidget(parent), name, geometry, 9);
+    KeepListEdges(list);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     return list;
 }

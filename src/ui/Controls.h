@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QString>
 
+class QAbstractScrollArea;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -25,6 +26,8 @@ void Place(QWidget* control, QRect geometry);
 // that starts between two pixels loses the lines it draws along its left and top edges, since the
 // part of the screen it may paint starts at the next whole pixel.
 void PlaceOnDevicePixels(QWidget& window);
+// Keeps the list's right and bottom edges in sight at such scales.
+void KeepListEdges(QAbstractScrollArea* list);
 
 // Buttons never become the default button, so Return in a text box presses nothing; Return or
 // Enter on a button that has the focus presses it, as Space does. They look the same with or

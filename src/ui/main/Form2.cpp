@@ -62,6 +62,7 @@ void Form2::buildControls() {
     ListView1 = new UploadList(Frame3);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     Place(ListView1, TwipsRect(240, 360, 4935, 1215));
+    KeepListEdges(ListView1);
     ListView1->setFont(ArialFont(9, true));
     ListView1->setDialogs(&dialogs_);
     ListView1->setBusyHandler([this](bool busy) { setBusy(busy); });
