@@ -265,9 +265,6 @@ TEST_F(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgra
          },
          ""},
         {"input box", [&] { return dialogs.inputBox("Extension?", "", "jpg"); }, "z"},
-        {"file dialog",
-         [&] { return dialogs.openFiles(&login, "Files", {"All Files (*.*)"}).join(""); }, ""},
-        {"folder dialog", [&] { return dialogs.browseForFolder(&login, "Folder", ""); }, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.box);
@@ -291,11 +288,7 @@ TEST_F(Boxes, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgra
             popupTakesKeys = popup.activeAction() == first;
             popup.close();
             login.close();
-            // The boxes that give text are answered, the file and folder dialogs cancelled.
-            if (c.want.isEmpty())
-                box->reject();
-            else
-                box->accept();
+            box->accept();
         });
         EXPECT_EQ(c.show(), c.want);
         EXPECT_FALSE(modal);
