@@ -47,7 +47,9 @@ int RunBox(QDialog& box) {
 
 int CaptionWidth(const QString& caption) {
     const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
-    return title.horizontalAdvance(caption) + 6 * title.height();
+    // Some frames show a dialog's minimise and maximise buttons even where the box asks for the
+    // close button alone; the room is for those too.
+    return title.horizontalAdvance(caption) + 8 * title.height();
 }
 
 namespace {

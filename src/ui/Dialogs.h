@@ -50,7 +50,7 @@ public:
 };
 
 // The width a box needs to show its whole caption in its frame: the caption in the title bar's
-// font, and room for the frame's icon, its close button and its borders.
+// font, and room for the frame's icon, its buttons and its borders.
 int CaptionWidth(const QString& caption);
 
 class QDialog;
