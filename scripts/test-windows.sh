@@ -95,7 +95,7 @@ for host in 127.0.0.1 localhost; do
 done
 # Without a display, Wine delivers neither the close events nor the paints that Qt's offscreen
 # windows ask for; the tests of those run again below, on the virtual display.
-on_display=Form2Test.ClosingEitherWindowEndsTheProgram:HeldDownloadTest.TheWindowPaints*:HeldDownloadTest.ClosingTheWindow*:WaitingWindowTest.*:Boxes.*
+on_display=Form2Test.ClosingEitherWindowEndsTheProgram:HeldDownloadTest.TheWindowPaints*:HeldDownloadTest.ClosingTheWindow*:WaitingWindowTest.*:Boxes.*:RealDialogs.*
 run gui wine "$build/tests/gui_tests.exe" --gtest_filter="-$on_display"
 
 # The program from the zip, unpacked into a folder of its own, on a virtual X display.
