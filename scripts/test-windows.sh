@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Windows build (scripts/build-windows.sh) under Wine, each program in a fresh Wine
-# prefix: the unit tests; the database tests against the server in VANTRELLE_TEST_HOST/_PORT/_USER/
+# prefix, with Arial's metrics and at the display resolution in VANTRELLE_WINE_DPI (below): the unit tests; the database tests against the server in VANTRELLE_TEST_HOST/_PORT/_USER/
 # _PASSWORD (scripts/mariadb.sh), over TCP with TLS, at 127.0.0.1 and at "localhost"; the window
 # tests on the offscreen platform. Then the program from the zip starts on a virtual X display, and
 # its login window and its first-start settings in the registry are checked; the installer installs
@@ -33,12 +33,30 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 windows_path() { echo "Z:${1//\//\\}"; }
 
+# What every prefix holds besides Wine's own. Windows has Arial and Wine has not: Liberation Sans
+# (fonts-liberation), which has Arial's metrics, stands in under Arial's name, so that the windows
+# are laid out in the font they are laid out in on Windows. The display's resolution is the one
+# Windows' display scaling sets: VANTRELLE_WINE_DPI dots per inch, 96 (100 %) unless given; 120,
+# 144 and 192 are 125, 150 and 200 %.
+dpi=${VANTRELLE_WINE_DPI:-96}
+[[ $dpi =~ ^[0-9]+$ ]] && [ "$dpi" -ge 96 ] || { echo "test-windows: VANTRELLE_WINE_DPI=$dpi is not a resolution" >&2; exit 1; }
+cat >"$work/prefix.reg" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="Liberation Sans"
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:$(printf %08x "$dpi")
+REG
+
 # new_prefix NAME: a fresh prefix in $prefix, made at once so that its set-up is not counted
 # against the program run in it.
 new_prefix() {
     prefix=$work/prefix-$1
     prefixes+=("$prefix")
     WINEPREFIX=$prefix wineboot -i >"$work/$1-boot.log" 2>&1
+    WINEPREFIX=$prefix wine regedit /S "$(windows_path "$work/prefix.reg")" >>"$work/$1-boot.log" 2>&1
 }
 
 failures=0
@@ -96,8 +114,9 @@ for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; d
 run gui-on-display wine "$build/tests/gui_tests.exe" --gtest_filter="$on_display"
 unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM
 
-# The login window's client area is 8040 x 3690 twips: 536 x 246 pixels at 96 dots per inch.
-want_size=536x246
+# The login window's client area is 8040 x 3690 twips: 536 x 246 pixels at 96 dots per inch, and
+# in proportion at any other resolution.
+want_size=$((536 * dpi / 96))x$((246 * dpi / 96))
 key='HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Kestrom\Vantrelle'
 program_run() {
     local pid window= geometry

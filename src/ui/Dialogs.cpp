@@ -5,11 +5,16 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QUrl>
 
 #include "core/AppInfo.h"
+#include "core/PathUtils.h"
 #include "ui/InputBlocker.h"
 
 QString DisplayText(const QString& text) {
@@ -40,10 +45,61 @@ int RunBox(QDialog& box) {
     return box.result();
 }
 
+int CaptionWidth(const QString& caption) {
+    const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+    // Some frames show a dialog's minimise and maximise buttons even where the box asks for the
+    // close button alone; the room is for those too.
+    return title.horizontalAdvance(caption) + 8 * title.height();
+}
+
 namespace {
+// A box's frame offers its close button only, as a Windows message box's does, and shows the whole
+// caption: the box is made at least as wide as the caption needs. Call it once the box holds its
+// text, since a message box lays itself out again when its text or icon changes.
+void FrameBox(QDialog& box, const QString& caption) {
+    box.setWindowTitle(caption);
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                       Qt::MSWindowsFixedSizeDialogHint);
+    // An input box makes its layout when it is first measured.
+    if (!box.layout()) box.adjustSize();
+    // A message box computes its own fixed size from its layout's minimum, so the width goes in as
+    // an empty row across the whole layout, which adds no height.
+    auto* room =
+        new QSpacerItem(CaptionWidth(caption), 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(room, grid->rowCount(), 0, 1, grid->columnCount());
+    else
+        box.layout()->addItem(room);
+}
+
 void showBox(const QString& title, const QString& text, QMessageBox::Icon icon) {
     QMessageBox box(icon, title, DisplayText(text), QMessageBox::Ok, QApplication::activeWindow());
+    FrameBox(box, title);
     RunBox(box);
+}
+
+// Qt shows the system's own file and folder dialogs on Windows, for a modal dialog that may be
+// native. Elsewhere, and on the offscreen platform, it shows its own, the same on every desktop.
+bool SystemFileDialogs() {
+    return QGuiApplication::platformName() == QLatin1String("windows");
+}
+
+// A file dialog decides when it is made whether it is the native one; elsewhere than on Windows,
+// where a desktop's own dialog could show, it is Qt's.
+void UseSystemFileDialogsOnlyOnWindows() {
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !SystemFileDialogs());
+}
+
+// Runs a file or folder dialog modal to its window, as the system's own dialogs are: the user
+// opened it, so it is no wait that the window's close box must cut short. It starts in the given
+// folder when that exists; otherwise the system's dialog opens where the system places it, and
+// Qt's in the user's home folder, never in the program's working folder.
+bool RunFileDialog(QFileDialog& dialog, const QString& start) {
+    const bool system = SystemFileDialogs();
+    dialog.setDirectory(FolderExists(start) ? start : system ? QString() : QDir::homePath());
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec() == QDialog::Accepted;
 }
 }  // namespace
 
@@ -59,27 +115,26 @@ void QtDialogs::errorReport(const QString& text) {
 QString QtDialogs::inputBox(const QString& prompt, const QString& title,
                             const QString& defaultText) {
     QInputDialog box(QApplication::activeWindow());
-    box.setWindowTitle(title.isEmpty() ? AppTitle() : title);
     box.setLabelText(DisplayText(prompt));
     box.setTextValue(defaultText);
+    FrameBox(box, title.isEmpty() ? AppTitle() : title);
     return RunBox(box) == QDialog::Accepted ? box.textValue() : QString();
 }
 
-// The file and folder dialogs run as the other boxes do, so that closing a window ends the program
-// also while one of them is open. Where the system's own dialog cannot be shown without being
-// modal, Qt's is shown.
 QStringList QtDialogs::openFiles(QWidget* owner, const QString& title, const QStringList& filters) {
-    QFileDialog box(owner, title, QString(), filters.join(QStringLiteral(";;")));
-    box.setFileMode(QFileDialog::ExistingFiles);
-    return RunBox(box) == QDialog::Accepted ? box.selectedFiles() : QStringList();
+    UseSystemFileDialogsOnlyOnWindows();
+    QFileDialog dialog(owner, title, QString(), filters.join(QStringLiteral(";;")));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    return RunFileDialog(dialog, QString()) ? dialog.selectedFiles() : QStringList();
 }
 
 QString QtDialogs::browseForFolder(QWidget* owner, const QString& prompt, const QString& start) {
-    QFileDialog box(owner, prompt, start);
-    box.setFileMode(QFileDialog::Directory);
-    box.setOption(QFileDialog::ShowDirsOnly);
+    UseSystemFileDialogsOnlyOnWindows();
+    QFileDialog dialog(owner, prompt);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
     const QStringList chosen =
-        RunBox(box) == QDialog::Accepted ? box.selectedFiles() : QStringList();
+        RunFileDialog(dialog, start) ? dialog.selectedFiles() : QStringList();
     if (chosen.isEmpty() || chosen.first().isEmpty()) return QString();
     return QDir::toNativeSeparators(QDir::cleanPath(chosen.first()));
 }

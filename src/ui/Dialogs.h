@@ -21,6 +21,8 @@ public:
     // An input box; gives the empty text when the user cancels.
     virtual QString inputBox(const QString& prompt, const QString& title,
                              const QString& defaultText) = 0;
+    // The file and folder dialogs are modal to their owner window; on Windows they are the
+    // system's own.
     // The open-file dialog with multiple selection; filters are Qt name filters
     // ("Description (*.a *.b)"). Gives the chosen paths, none when the user cancels.
     virtual QStringList openFiles(QWidget* owner, const QString& title,
@@ -33,7 +35,8 @@ public:
     virtual void openInBrowser(const QString& address) = 0;
 };
 
-// The real dialogs, on Qt's standard boxes.
+// The real dialogs: Qt's message and input boxes, and the system's file and folder dialogs where
+// Qt can show them, Qt's own elsewhere.
 class QtDialogs final : public Dialogs {
 public:
     void message(const QString& text, Icon icon, const QString& title) override;
@@ -45,6 +48,10 @@ public:
     QString browseForFolder(QWidget* owner, const QString& prompt, const QString& start) override;
     void openInBrowser(const QString& address) override;
 };
+
+// The width a box needs to show its whole caption in its frame: the caption in the title bar's
+// font, and room for the frame's icon, its buttons and its borders.
+int CaptionWidth(const QString& caption);
 
 class QDialog;
 // Shows the box and waits for its answer (the dialog's result) with every other window taking no
