@@ -119,17 +119,22 @@ unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM
 # in proportion at any other resolution.
 want_size=$((536 * dpi / 96))x$((246 * dpi / 96))
 key='HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Kestrom\Vantrelle'
+# visible_window NAME_PATTERN: waits up to 30 s for a visible window of that name and prints it.
+visible_window() {
+    local w
+    for _ in $(seq 150); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+        [ -n "$w" ] && { echo "$w"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
 program_run() {
     local pid window= geometry
     new_prefix program
     WINEPREFIX=$prefix wine "$program/vantrelle.exe" >"$work/program-run.log" 2>&1 &
     pid=$!
-    for _ in $(seq 150); do
-        window=$(xdotool search --onlyvisible --name '^Vantrelle' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 0.2
-    done
-    [ -n "$window" ] || { echo "the login window did not open"; return 1; }
+    window=$(visible_window '^Vantrelle') || { echo "the login window did not open"; return 1; }
     # The load has written the first-start values once the window shows; a moment for the rest.
     sleep 2
     geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: *//p')
@@ -202,15 +207,7 @@ step installer installer_run
 # button (Return). The installation must start with the third page's button (welcome, licence,
 # folder); the installation page and then the finish page must stay until they are answered, the
 # finish page's "Run Vantrelle" ticked, which then starts the program. VANTRELLE_INSTALLER_SHOTS=<folder> keeps a picture of every page.
-setup_window() {
-    local w
-    for _ in $(seq 150); do
-        w=$(xdotool search --onlyvisible --name "^Vantrelle $version Setup" 2>/dev/null | head -n 1 || true)
-        [ -n "$w" ] && { echo "$w"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
+setup_window() { visible_window "^Vantrelle $version Setup"; }
 # answer PAGE: pictures the page once it is drawn, then presses its default button.
 answer() {
     local window
@@ -239,12 +236,8 @@ installer_pages() {
     xdotool search --onlyvisible --name '^Vantrelle$' >/dev/null 2>&1 &&
         { echo "the program started before the finish page was answered"; return 1; }
     answer finish || return 1
-    for _ in $(seq 150); do
-        window=$(xdotool search --onlyvisible --name '^Vantrelle$' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 0.2
-    done
-    [ -n "$window" ] || { echo "\"Run Vantrelle\" did not start the program"; return 1; }
+    window=$(visible_window '^Vantrelle$') ||
+        { echo "\"Run Vantrelle\" did not start the program"; return 1; }
     sleep 2
     if [ -n "${VANTRELLE_INSTALLER_SHOTS:-}" ]; then
         import -window "$window" "$VANTRELLE_INSTALLER_SHOTS/installer-started.png"

@@ -16,6 +16,7 @@
 
 #include "core/AppInfo.h"
 #include "gui/GuiSupport.h"
+#include "gui/RealBoxes.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestServer.h"
 #include "ui/Dialogs.h"
@@ -25,21 +26,8 @@ namespace {
 
 // The program's real boxes and dialogs beside its login window, each answered from the event loop
 // while it shows.
-class RealDialogsOnDisplay : public ::testing::Test {
+class RealDialogsOnDisplay : public RealBoxes {
 protected:
-    RealDialogsOnDisplay() { login.show(); }
-
-    template <class Window>
-    static Window* Shown() {
-        Window* shown = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* t = qobject_cast<Window*>(w); t && t->isVisible()) shown = t;
-        return shown;
-    }
-    static void Press(QWidget* target, Qt::Key key, const QString& text = QString()) {
-        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QCoreApplication::sendEvent(target, &event);
-    }
     // Runs `act` on the dialog of the kind that shows while `show` waits for its answer; a dialog
     // that `act` leaves open is cancelled then, and so is any other, so that no test waits.
     template <class Window>
@@ -58,11 +46,6 @@ protected:
         EXPECT_TRUE(seen);
     }
 
-    SettingsSandbox settings;
-    ProgramFolderSandbox folder;
-    ScriptedDialogs scripted;
-    Form1 login{scripted, folder.environment()};
-    QtDialogs real;
     Dialogs& dialogs = real;
 };
 
@@ -156,7 +139,8 @@ TEST_F(RealDialogsOnDisplay, EscapeCancelsABoxAndReturnPressesItsFocusedButton) 
 // user's keys meanwhile. They open in the remembered folder when it still exists, and otherwise
 // Qt's in the user's home folder and the system's where the system places it, never in the
 // program's working folder.
-TEST_F(RealDialogsOnDisplay, FileAndFolderDialogsAreModalToTheirWindowAndStartAtHomeOrTheRememberedFolder) {
+TEST_F(RealDialogsOnDisplay,
+       FileAndFolderDialogsAreModalToTheirWindowAndStartAtHomeOrTheRememberedFolder) {
     QTemporaryDir working, remembered;
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(working.path()));

@@ -24,6 +24,7 @@
 #include "core/Settings.h"
 #include "gui/GuiSupport.h"
 #include "gui/MainWindowTest.h"
+#include "gui/RealBoxes.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StallingRelay.h"
@@ -365,28 +366,7 @@ TEST_F(FocusOnDisplay, AfterARunAnsweredWithReturnTheFocusIsBackAndAKeyChangesNo
 }
 
 // The login window beside the program's real boxes.
-class BoxesOnDisplay : public ::testing::Test {
-protected:
-    BoxesOnDisplay() { login.show(); }
-    // The top-level window of the kind that shows now, if any.
-    template <class Window>
-    static Window* Shown() {
-        Window* shown = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* t = qobject_cast<Window*>(w); t && t->isVisible()) shown = t;
-        return shown;
-    }
-    static void Press(QWidget* target, Qt::Key key, const QString& text = QString()) {
-        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QCoreApplication::sendEvent(target, &event);
-    }
-
-    SettingsSandbox settings;
-    ProgramFolderSandbox folder;
-    ScriptedDialogs scripted;
-    Form1 login{scripted, folder.environment()};
-    QtDialogs real;
-};
+class BoxesOnDisplay : public RealBoxes {};
 
 TEST_F(BoxesOnDisplay, WhileABoxWaitsTheOtherWindowsTakeNoInputButClosingOneEndsTheProgram) {
     Dialogs& dialogs = real;
