@@ -148,7 +148,7 @@ void PlaceOnDevicePixels(QWidget& window) {
     placeChildren(&window, QPoint(), QPoint());
     // The lists' frames follow the scale.
     for (QAbstractScrollArea* list : window.findChildren<QAbstractScrollArea*>()) {
-        if (list->style() != nullptr && qobject_cast<ListStyle*>(list->style())) {
+        if (qobject_cast<ListStyle*>(list->style())) {
             QEvent changed(QEvent::StyleChange);
             QCoreApplication::sendEvent(list, &changed);
         }

@@ -85,12 +85,6 @@ bool SystemFileDialogs() {
     return QGuiApplication::platformName() == QLatin1String("windows");
 }
 
-// A file dialog decides when it is made whether it is the native one; elsewhere than on Windows,
-// where a desktop's own dialog could show, it is Qt's.
-void UseSystemFileDialogsOnlyOnWindows() {
-    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !SystemFileDialogs());
-}
-
 // Runs a file or folder dialog modal to its window, as the system's own dialogs are: the user
 // opened it, so it is no wait that the window's close box must cut short. It starts in the given
 // folder when that exists; otherwise the system's dialog opens where the system places it, and
@@ -102,6 +96,12 @@ bool RunFileDialog(QFileDialog& dialog, const QString& start) {
     return dialog.exec() == QDialog::Accepted;
 }
 }  // namespace
+
+QtDialogs::QtDialogs() {
+    // A file dialog decides when it is made whether it is the native one; elsewhere than on
+    // Windows, where a desktop's own dialog could show, it is Qt's.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !SystemFileDialogs());
+}
 
 void QtDialogs::message(const QString& text, Icon icon, const QString& title) {
     showBox(title.isEmpty() ? AppTitle() : title, text,
@@ -122,14 +122,12 @@ QString QtDialogs::inputBox(const QString& prompt, const QString& title,
 }
 
 QStringList QtDialogs::openFiles(QWidget* owner, const QString& title, const QStringList& filters) {
-    UseSystemFileDialogsOnlyOnWindows();
     QFileDialog dialog(owner, title, QString(), filters.join(QStringLiteral(";;")));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     return RunFileDialog(dialog, QString()) ? dialog.selectedFiles() : QStringList();
 }
 
 QString QtDialogs::browseForFolder(QWidget* owner, const QString& prompt, const QString& start) {
-    UseSystemFileDialogsOnlyOnWindows();
     QFileDialog dialog(owner, prompt);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);

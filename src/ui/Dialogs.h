@@ -39,6 +39,8 @@ public:
 // Qt can show them, Qt's own elsewhere.
 class QtDialogs final : public Dialogs {
 public:
+    // Made once the application object exists.
+    QtDialogs();
     void message(const QString& text, Icon icon, const QString& title) override;
     void errorReport(const QString& text) override;
     QString inputBox(const QString& prompt, const QString& title,

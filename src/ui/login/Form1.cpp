@@ -174,12 +174,16 @@ ConnectionProfile Form1::profile() const {
     return {Text1->text(), Text2->text(), Text3->text(), Text4->text(), Text5->text()};
 }
 
-bool Form1::probe() const {
+std::optional<Failure> Form1::probeFailure() const {
     // The profile is read here, on this thread; only the wait for the server runs off it, so the
     // windows keep painting and their close boxes keep working.
     const ConnectionProfile current = profile();
     WorkerThread worker;
-    return worker.run([&] { return CanConnectToMySQL(current); });
+    return worker.run([&] { return ConnectionFailure(current); });
+}
+
+bool Form1::probe() const {
+    return !probeFailure();
 }
 
 void Form1::PushButton3_Click() {
@@ -227,9 +231,7 @@ void Form1::PushButton5_Click() {
     // report; the hourglass stays up while either message shows.
     pointer().setHourglass();
     DoEvents();
-    const ConnectionProfile current = profile();
-    WorkerThread worker;
-    const std::optional<Failure> failure = worker.run([&] { return ConnectionFailure(current); });
+    const std::optional<Failure> failure = probeFailure();
     if (!failure) {
         dialogs_.message(QStringLiteral("Connection successful."));
     } else {

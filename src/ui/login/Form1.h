@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "core/Failure.h"
 #include "db/ConnectionString.h"
 #include "ui/ProgramWindow.h"
 #include "ui/SkinEngine.h"
@@ -76,6 +78,8 @@ private:
     bool profileIsComplete() const;
     // CanConnectToMySQL with the profile as the boxes hold it now, waited for off this thread.
     bool probe() const;
+    // The same, telling why the connection did not open.
+    std::optional<Failure> probeFailure() const;
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;
